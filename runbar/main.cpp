@@ -1,0 +1,3 @@
+#include "runner.hpp"
+
+int main(int argc, char** argv) { return runbar_main(argc, argv); }

@@ -1,0 +1,138 @@
+#include "runbar/bar.hpp"
+#include "runbar/runner.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr pixel_t blank = 0x12345678;
+
+// A RAM buffer stands in for the screen; the bar starts empty.
+class Bar : public ::testing::Test {
+protected:
+    std::vector<pixel_t> screen = std::vector<pixel_t>(fb_words, blank);
+    void SetUp() override
+    {
+        fb_mem = screen.data();
+        prog_current = 0;
+    }
+    pixel_t at(int x, int field_line, int field = 0) const
+    {
+        return screen[std::size_t(field) * field_words + std::size_t(field_line) * fb_width + x];
+    }
+    // Columns first..end-1 hold colour on every bar line in both fields, and
+    // nothing else on the screen differs from blank.
+    void expect_only_columns(int first, int end, pixel_t colour) const
+    {
+        std::size_t painted = 0;
+        for (std::size_t i = 0; i < fb_words; ++i) {
+            const int field_line = int(i % field_words) / fb_width;
+            const int x = int(i % fb_width);
+            const bool inside = x >= first && x < end && field_line >= 100 && field_line < 110;
+            ASSERT_EQ(screen[i], inside ? colour : blank) << "word " << i;
+            painted += inside;
+        }
+        EXPECT_EQ(painted, std::size_t(end > first ? end - first : 0) * 10 * 2);
+    }
+};
+
+TEST_F(Bar, PixelGoesIntoBothFields)
+{
+    fb_pixel(0, 0, 0xFF000001);
+    EXPECT_EQ(screen[0], 0xFF000001u);
+    EXPECT_EQ(screen[field_words], 0xFF000001u);
+    fb_pixel(719, 287, 0xFF000002);
+    EXPECT_EQ(screen[field_words - 1], 0xFF000002u);
+    EXPECT_EQ(screen[fb_words - 1], 0xFF000002u);
+}
+
+TEST_F(Bar, VbarDrawsHalfOpenRangeAndNothingWhenEmpty)
+{
+    vbar(3, 5, 5, 1);
+    vbar(3, 6, 2, 1);
+    for (pixel_t p : screen)
+        ASSERT_EQ(p, blank);
+    vbar(3, 5, 7, 1);
+    EXPECT_EQ(at(3, 4), blank);
+    EXPECT_EQ(at(3, 5), 1u);
+    EXPECT_EQ(at(3, 6, 1), 1u);
+    EXPECT_EQ(at(3, 7), blank);
+}
+
+TEST_F(Bar, ClearPaintsBarAndCapInBackground)
+{
+    clear_pbar();
+    expect_only_columns(180, 505, 0xFFC0C0C0);
+}
+
+TEST_F(Bar, FirstThreeUnitsDrawNothingTheFourthDrawsColumn180)
+{
+    for (int i = 0; i < 3; ++i)
+        progress(1);
+    EXPECT_EQ(prog_current, 3);
+    expect_only_columns(0, 0, 0);
+    progress(1);
+    expect_only_columns(180, 181, 0xFF404040);
+}
+
+TEST_F(Bar, StepOfZeroChangesNothing)
+{
+    progress(0);
+    EXPECT_EQ(prog_current, 0);
+    expect_only_columns(0, 0, 0);
+}
+
+TEST_F(Bar, StepOf1000FillsProportionalPartInOneCall)
+{
+    progress(1000);
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 500, 0xFF404040);
+}
+
+TEST_F(Bar, CountStopsAtTotalAndLaterStepsDrawNothing)
+{
+    progress(999);
+    progress(1999);
+    EXPECT_EQ(prog_current, 1000);
+    progress(0x7FFFFFFF); // summed wide: no overflow past the clamp
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 500, 0xFF404040);
+}
+
+TEST_F(Bar, EdgeFollowsUnitCountWithoutDrift)
+{
+    EXPECT_EQ(bar_edge(250), 260);
+    for (int i = 0; i < 250; ++i)
+        progress(1);
+    expect_only_columns(180, 260, 0xFF404040);
+    progress(7);
+    progress(3);
+    EXPECT_EQ(prog_current, 260);
+    expect_only_columns(180, bar_edge(260), 0xFF404040);
+}
+
+TEST_F(Bar, DotsAdvanceOneUnitEachAndOtherBytesAreIgnored)
+{
+    const char job[] = "..\nx.y.\r\n .";
+    count_dots(job, sizeof job - 1);
+    EXPECT_EQ(prog_current, 5);
+    const std::string many(3000, '.');
+    count_dots(many.data(), many.size());
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 500, 0xFF404040);
+}
+
+TEST_F(Bar, CompletionFillsFromWhereTheJobLeftAndCapsInForeground)
+{
+    srand(1); // what an unseeded generator starts from
+    progress(990);
+    complete_bar();
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 505, 0xFF404040);
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+# runbar in the simulated receiver: messages, statuses, what the screen shows
+# before, during and after a job, and what the job inherits.
+. "$(dirname "$0")/lib.sh"
+
+bg=ffc0c0c0
+fg=ff404040
+# count VALUE FILE: how many pixel words of the file hold VALUE.
+count() { od -An -v -tx4 --endian="$endian" "$2" | tr -s ' ' '\n' | grep -c "^$1\$"; }
+nonzero() { od -An -v -tx4 "$1" | tr -s ' ' '\n' | grep -v -c -E '^(00000000)?$'; }
+
+# --- usage: nothing drawn
+sim "$prog" >"$root/out" 2>"$root/err"
+check "no argument exits 1" test $? -eq 1
+check "usage message" test "$(cat "$root/err")" = "usage: runbar command"
+check "usage leaves the screen untouched" cmp -s "$fb" <(head -c 1658880 /dev/zero)
+
+# --- no device, and a device file shorter than one frame
+rm -f "$fb"
+sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
+check "missing device exits 1" test $? -eq 1
+check "missing device gives the mmap report" grep -qx "mmap: .*" "$root/err"
+check "missing device is not created" test ! -e "$fb"
+head -c 1000 /dev/zero | tr '\0' A >"$fb"
+cp "$fb" "$root/short"
+sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
+check "short device exits 1" test $? -eq 1
+check "short device gives the mmap report" test "$(cat "$root/err")" = "mmap: No such device or address"
+check "short device file is left as it was" cmp -s "$fb" "$root/short"
+rm -f "$fb"
+
+# --- a job of 250 dots that photographs the screen as it goes
+at250=$((207360 + 109 * 720 + 259)) # the last store of the 250th unit
+cat >"$root/tmp/job250" <<JOB
+cp /dev/fb0 /tmp/start.bin
+ls -l /proc/\$\$/fd/ >/tmp/fds.txt 2>&1
+printf '%250s' '' | tr ' ' .
+n=0
+while [ "\$(od -An -tx4 --endian=$endian -j $((at250 * 4)) -N4 /dev/fb0 | tr -d ' ')" != $fg ]; do
+    n=\$((n + 1)); [ \$n -lt 3000 ] || exit 1; sleep 0.01
+done
+cp /dev/fb0 /tmp/at250.bin
+echo "words, not dots: never shown on the bar nor echoed"
+echo from-the-job >&2
+JOB
+sim "$prog" 'sh /tmp/job250' >"$root/out" 2>"$root/err"
+check "a completed job exits 0" test $? -eq 0
+check "the job's output is consumed, not echoed" test ! -s "$root/out"
+check "the job's standard error is inherited" grep -qx from-the-job "$root/err"
+check "bar and cap are cleared before the job starts" test "$(count $bg "$root/tmp/start.bin")" -eq 6500
+check "nothing else is drawn before the job starts" test "$(nonzero "$root/tmp/start.bin")" -eq 6500
+check "250 dots fill columns 180-259 in both fields" test "$(count $fg "$root/tmp/at250.bin")" -eq 1600
+check "the rest of the bar and the cap still background" test "$(count $bg "$root/tmp/at250.bin")" -eq 4900
+check "the completed bar and the cap are foreground" test "$(count $fg "$fb")" -eq 6500
+check "nothing outside the bar is drawn" test "$(nonzero "$fb")" -eq 6500
+check "the job saw its descriptors" grep -q ' 1 -> ' "$root/tmp/fds.txt"
+check "the job does not inherit the frame buffer" bash -c "! grep -q fb0 '$root/tmp/fds.txt'"
+
+# --- a job of more dots than the bar holds: full when its output ends
+rm -f "$fb"
+sim "$prog" "printf '%1500s' '' | tr ' ' ." >"$root/out" 2>"$root/err"
+check "1500 dots exit 0" test $? -eq 0
+check "1500 dots fill bar and cap" test "$(count $fg "$fb")" -eq 6500
+
+# --- a job that closes its output and keeps running is not waited for
+cat >"$root/tmp/stay" <<'JOB'
+echo $$ >/tmp/stay.pid
+exec >&- 2>&- </dev/null
+sleep 60
+JOB
+timeout 40 "$simrx" -r "$root" "$prog" 'exec sh /tmp/stay' >"$root/out" 2>"$root/err" </dev/null
+check "runbar ends while its job still runs" test $? -eq 0
+pid=$(cat "$root/tmp/stay.pid" 2>/dev/null)
+check "the job was still running" kill -0 "${pid:-0}"
+[ -n "$pid" ] && pkill -P "$pid" 2>/dev/null; [ -n "$pid" ] && kill "$pid" 2>/dev/null
+
+finish

@@ -1,0 +1,55 @@
+// fbshot: writes a PNG of a frame-buffer image as the viewer sees it.
+#include "fb/fb.hpp"
+#include "shot.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static int usage()
+{
+    fprintf(stderr, "usage: fbshot [-b | -l] FRAMEBUFFER OUTPUT.png\n"
+                    "  -b  pixel words are big-endian (the receiver, or a program run under qemu-mips)\n"
+                    "  -l  pixel words are little-endian\n"
+                    "  without either, this machine's own byte order\n");
+    return 2;
+}
+
+int main(int argc, char** argv)
+{
+    byte_order order = byte_order::native;
+    int arg = 1;
+    for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+        if (strcmp(argv[arg], "-b") == 0)
+            order = byte_order::big;
+        else if (strcmp(argv[arg], "-l") == 0)
+            order = byte_order::little;
+        else
+            return usage();
+    }
+    if (argc - arg != 2)
+        return usage();
+    const char* in_path = argv[arg];
+    const char* out_path = argv[arg + 1];
+
+    FILE* in = fopen(in_path, "rb");
+    if (in == nullptr) {
+        fprintf(stderr, "fbshot: %s: %s\n", in_path, strerror(errno));
+        return 1;
+    }
+    std::vector<std::uint8_t> fb(fb_bytes);
+    const std::size_t got = fread(fb.data(), 1, fb.size(), in);
+    fclose(in);
+    if (got != fb_bytes) {
+        fprintf(stderr, "fbshot: %s: holds %zu bytes, a frame buffer has %zu\n", in_path, got, fb_bytes);
+        return 1;
+    }
+    std::string why;
+    if (!write_png(out_path, screen_picture(fb, order), why)) {
+        fprintf(stderr, "fbshot: %s\n", why.c_str());
+        return 1;
+    }
+    return 0;
+}

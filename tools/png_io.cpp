@@ -1,0 +1,118 @@
+#include "png_io.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <png.h>
+
+namespace {
+
+struct file_closer {
+    FILE* f;
+    ~file_closer()
+    {
+        if (f != nullptr)
+            fclose(f);
+    }
+};
+
+} // namespace
+
+bool read_png(const char* path, picture& out, std::string& why)
+{
+    file_closer file{fopen(path, "rb")};
+    if (file.f == nullptr) {
+        why = std::string(path) + ": " + strerror(errno);
+        return false;
+    }
+    png_byte sig[8] = {};
+    if (fread(sig, 1, sizeof sig, file.f) != sizeof sig || png_sig_cmp(sig, 0, sizeof sig) != 0) {
+        why = std::string(path) + ": not a PNG file";
+        return false;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        why = "out of memory";
+        return false;
+    }
+    std::vector<png_bytep> rows;
+    std::vector<png_byte> data;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        why = std::string(path) + ": damaged PNG file";
+        return false;
+    }
+    png_init_io(png, file.f);
+    png_set_sig_bytes(png, sizeof sig);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    const int type = png_get_color_type(png, info);
+    if (depth != 8 || (type != PNG_COLOR_TYPE_RGB && type != PNG_COLOR_TYPE_RGBA) || width > 4096 || height > 4096) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        why = std::string(path) + ": not an 8-bit RGB or RGBA PNG of at most 4096x4096";
+        return false;
+    }
+    if (type == PNG_COLOR_TYPE_RGB)
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_read_update_info(png, info);
+    data.resize(std::size_t{width} * height * 4);
+    rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        rows[y] = data.data() + std::size_t{y} * width * 4;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.pixels.resize(std::size_t{width} * height);
+    for (std::size_t i = 0; i < out.pixels.size(); ++i)
+        out.pixels[i] = rgba{data[4 * i], data[4 * i + 1], data[4 * i + 2], data[4 * i + 3]};
+    return true;
+}
+
+bool write_png(const char* path, const picture& pic, std::string& why)
+{
+    file_closer file{fopen(path, "wb")};
+    if (file.f == nullptr) {
+        why = std::string(path) + ": " + strerror(errno);
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        why = "out of memory";
+        return false;
+    }
+    std::vector<png_byte> row(static_cast<std::size_t>(pic.width) * 3);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        why = std::string(path) + ": cannot write the PNG file";
+        return false;
+    }
+    png_init_io(png, file.f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(pic.width), static_cast<png_uint_32>(pic.height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < pic.height; ++y) {
+        for (int x = 0; x < pic.width; ++x) {
+            const rgba& p = pic.pixels[static_cast<std::size_t>(y) * pic.width + x];
+            row[3 * x] = p.r;
+            row[3 * x + 1] = p.g;
+            row[3 * x + 2] = p.b;
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (fflush(file.f) != 0 || ferror(file.f)) {
+        why = std::string(path) + ": " + strerror(errno);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+#include "shot.hpp"
+
+#include "fb/fb.hpp"
+
+#include <bit>
+#include <cstring>
+
+std::uint32_t load_word(const std::uint8_t* bytes, byte_order order)
+{
+    if (order == byte_order::native)
+        order = std::endian::native == std::endian::big ? byte_order::big : byte_order::little;
+    if (order == byte_order::big)
+        return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
+    return std::uint32_t{bytes[3]} << 24 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[0];
+}
+
+picture screen_picture(std::span<const std::uint8_t> fb, byte_order order)
+{
+    picture pic;
+    pic.width = fb_width;
+    pic.height = fb_height;
+    pic.pixels.resize(fb_words);
+    for (int line = 0; line < fb_height; ++line) {
+        const std::uint8_t* src = fb.data() + std::size_t(buffer_line(line)) * fb_width * sizeof(pixel_t);
+        rgba* dst = pic.pixels.data() + std::size_t(line) * fb_width;
+        for (int x = 0; x < fb_width; ++x) {
+            const std::uint32_t w = load_word(src + 4 * x, order);
+            dst[x] = rgba{std::uint8_t(w >> 16), std::uint8_t(w >> 8), std::uint8_t(w), 0xFF};
+        }
+    }
+    return pic;
+}
