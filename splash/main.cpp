@@ -1,0 +1,3 @@
+#include "splash.hpp"
+
+int main() { return splash_main(); }

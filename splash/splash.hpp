@@ -1,0 +1,4 @@
+#pragma once
+
+// splash: paints the boot picture into the frame buffer.
+int splash_main();

@@ -1,0 +1,120 @@
+#include "splash/paint.hpp"
+#include "splash/pic.hpp"
+#include "splash/picture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr pixel_t old = 0x01020304; // what the screen held before
+constexpr pixel_t red = 0xFFFF0000;
+constexpr pixel_t blue = 0xFF0000FF;
+
+struct Screen {
+    std::vector<pixel_t> words = std::vector<pixel_t>(fb_words, old);
+    std::size_t paint(const std::vector<std::uint32_t>& picture) { return pic_paint(picture, words); }
+    std::size_t count(pixel_t p) const { return std::size_t(std::count(words.begin(), words.end(), p)); }
+};
+
+TEST(Paint, EndWordFirstPaintsNothing)
+{
+    Screen s;
+    EXPECT_EQ(s.paint({0, 1001, red}), 0u);
+    EXPECT_EQ(s.count(old), fb_words);
+}
+
+TEST(Paint, CountBoundaryBetweenLiteralsAndRuns)
+{
+    Screen s;
+    std::vector<std::uint32_t> literal999{999};
+    literal999.insert(literal999.end(), 999, blue);
+    literal999.push_back(0);
+    EXPECT_EQ(s.paint(literal999), 999u);
+    EXPECT_EQ(s.count(blue), 999u);
+
+    Screen r;
+    EXPECT_EQ(r.paint({1000, red, 1002, blue, 0}), 2u); // a run of 1000 covers no pixel
+    EXPECT_EQ(r.words[0], blue);
+    EXPECT_EQ(r.words[1], blue);
+    EXPECT_EQ(r.words[2], old);
+    EXPECT_EQ(r.count(red), 0u);
+}
+
+TEST(Paint, SkipRunsLeaveTheScreenAndMoveOn)
+{
+    Screen s;
+    EXPECT_EQ(s.paint({1003, pic_skip, 1002, red, 0}), 5u);
+    EXPECT_EQ(s.words[0], old);
+    EXPECT_EQ(s.words[2], old);
+    EXPECT_EQ(s.words[3], red);
+    EXPECT_EQ(s.words[4], red);
+    EXPECT_EQ(s.words[5], old);
+}
+
+TEST(Paint, LiteralStoresTheSkipColour)
+{
+    Screen s;
+    s.paint({2, pic_skip, red, 0});
+    EXPECT_EQ(s.words[0], pic_skip);
+    EXPECT_EQ(s.words[1], red);
+}
+
+TEST(Paint, RunsFromALineStartCoverWholeLines)
+{
+    Screen s;
+    s.paint({1000 + 720, red, 1000 + 1440, blue, 0});
+    EXPECT_EQ(s.count(red), 720u);
+    EXPECT_EQ(s.words[719], red);
+    EXPECT_EQ(s.words[720], blue);
+    EXPECT_EQ(s.words[3 * 720 - 1], blue);
+    EXPECT_EQ(s.words[3 * 720], old);
+}
+
+TEST(Paint, TokensRunAcrossTheFieldBoundary)
+{
+    Screen s;
+    s.paint({1000 + std::uint32_t(field_words) - 2, pic_skip, 4, red, red, blue, blue, 0});
+    EXPECT_EQ(s.words[field_words - 3], old);
+    EXPECT_EQ(s.words[field_words - 2], red);
+    EXPECT_EQ(s.words[field_words - 1], red);
+    EXPECT_EQ(s.words[field_words], blue);
+    EXPECT_EQ(s.words[field_words + 1], blue);
+    EXPECT_EQ(s.words[field_words + 2], old);
+}
+
+// Malformed pictures: no read past the picture, no write past the screen.
+TEST(Paint, TokenCrossingEitherEndStopsThePainting)
+{
+    Screen s;
+    EXPECT_EQ(s.paint({1002, red, 5, blue, blue}), 2u); // literal longer than the picture
+    EXPECT_EQ(s.count(blue), 0u);
+    EXPECT_EQ(s.paint({1002, red, 1005}), 2u); // run without its colour
+    EXPECT_EQ(s.paint({1002, red}), 2u);       // no end word
+
+    Screen full;
+    const auto all = std::uint32_t(fb_words);
+    EXPECT_EQ(full.paint({1000 + all - 1, red, 2, blue, blue, 0}), fb_words - 1);
+    EXPECT_EQ(full.words[fb_words - 1], old);
+    EXPECT_EQ(full.paint({1000 + all + 1, red, 0}), 0u); // run past the screen
+    EXPECT_EQ(full.paint({0xFFFFFFFF, red, 0}), 0u);
+    EXPECT_EQ(full.count(blue), 0u);
+
+    std::vector<pixel_t> small(3, old);
+    EXPECT_EQ(pic_paint(std::vector<std::uint32_t>{2, red, red, 2, blue, blue, 0}, small), 2u);
+    EXPECT_EQ(small[2], old);
+}
+
+TEST(Paint, EmbeddedPictureFillsTheWholeScreenWithPixelWords)
+{
+    const picture_summary sum = summarize({pic, pic_length});
+    EXPECT_TRUE(sum.well_formed);
+    EXPECT_EQ(sum.skip_runs, 0u);
+    Screen s;
+    EXPECT_EQ(pic_paint({pic, pic_length}, s.words), fb_words);
+    for (pixel_t p : s.words)
+        ASSERT_EQ(p >> 24, 0xFFu);
+}
+
+} // namespace
