@@ -72,15 +72,15 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: drawsplash OUTPUT.png\n");
         return 2;
     }
-    // The emblem: a television with a progress bar on its screen, on a stand.
-    frame(250, 90, 220, 150, 8, light);
-    fill(282, 152, 156, 26, dim);
-    fill(282, 152, 100, 26, accent);
-    fill(345, 240, 30, 18, light);
-    fill(300, 258, 120, 8, light);
+    // The emblem: a television on a stand whose screen frames the place
+    // where runbar draws its bar (columns 180-504, display lines 200-219).
+    frame(150, 160, 385, 100, 8, light);
+    fill(166, 176, 60, 4, accent);
+    fill(327, 260, 30, 16, light);
+    fill(282, 276, 120, 8, light);
 
-    text("SPLASH", 310, 8, light);
-    text("RUNBAR . SPLASH . VERDUMP", 400, 3, accent);
+    text("SPLASH", 320, 8, light);
+    text("RUNBAR . SPLASH . VERDUMP", 410, 3, accent);
 
     std::string why;
     if (!write_png(argv[1], canvas, why)) {
