@@ -1,0 +1,49 @@
+# verdump in the simulated receiver, with its files at their fixed paths.
+. "$(dirname "$0")/lib.sh"
+
+list=$root/pvr/SERVICES/services.txt
+versions=$root/data/SI/versions2
+mkdir -p "$(dirname "$list")" "$(dirname "$versions")"
+
+# line NAME NUMBER IDS: a list line with its fields at columns 0, 37 and 102.
+line() { printf '%-37s%-65s%s\n' "$1" "$2" "$3"; }
+# bytes HEX...: raw bytes from hex pairs.
+bytes() { for h in "$@"; do printf "\\x$h"; done; }
+example() {
+    bytes 00 01 04 4d 6d ca 00 00 05 05 ff 02
+    head -c 16 /dev/zero
+    bytes 45 79 c7 c4 45 79 ce cc
+}
+
+{ printf '\005'; line "Sample TV" 7 "44d 6dca 1"; line '%s%n%s' 123 "1 2 3"; } >"$list"
+{ example; bytes 00 03 00 01 00 02 00 00 7f 80 ff 00; head -c 24 /dev/zero; } >"$versions"
+sim "$prog" ignored >"$root/out" 2>"$root/err"
+check "a report exits 0" test $? -eq 0
+check "the example line, byte for byte" test "$(sed -n 1p "$root/out")" = \
+    "07 Sample TV    0001044d 6dca0000 4e=05:4f=05:      51=02: end=08.12.2006-20:15:00 begin_next=08.12.2006-20:45:00"
+check "a name is printed as it stands, never as a format" test "$(sed -n 2p "$root/out")" = \
+    "123%s%n%s       00030001 00020000 4e=7f:            51=00: end=01.01.1970-00:00:00 begin_next=01.01.1970-00:00:00"
+check "nothing on standard error" test ! -s "$root/err"
+
+: >"$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "an empty versions file prints nothing and exits 0" test $? -eq 0 -a ! -s "$root/out"
+
+head -c 4000 /dev/zero >"$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "4,000 bytes print 100 lines" test "$(wc -l <"$root/out")" -eq 100
+
+rm -f "$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "a missing versions file exits 1" test $? -eq 1
+check "a missing versions file is named" test "$(cat "$root/err")" = "/data/SI/versions2: No such file or directory"
+check "a missing versions file prints no report" test ! -s "$root/out"
+
+example >"$versions"
+rm -f "$list"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "a missing service list exits 1" test $? -eq 1
+check "a missing service list is named" test "$(cat "$root/err")" = "/pvr/SERVICES/services.txt: No such file or directory"
+check "a missing service list prints no report" test ! -s "$root/out"
+
+finish

@@ -1,0 +1,222 @@
+#include "verdump/report.hpp"
+#include "verdump/services.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string temp_path(const char* name) { return "/tmp/verdump_test_" + std::to_string(getpid()) + "_" + name; }
+
+std::string write_temp(const char* name, const std::string& bytes)
+{
+    const std::string path = temp_path(name);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return path;
+}
+
+// A list line with the name at column 0, the number at 37 and the ids at 102.
+std::string list_line(const std::string& name, const std::string& number, const std::string& ids)
+{
+    std::string line = name;
+    line.resize(37, ' ');
+    line += number;
+    line.resize(102, ' ');
+    return line + ids + "\n";
+}
+
+// A label as the table holds it: cut or padded with the line's blanks to 15 characters.
+std::string label(const std::string& text) { return (text + std::string(15, ' ')).substr(0, 15); }
+
+std::int32_t read_list(const std::string& text) { return read_services(write_temp("list", text).c_str()); }
+
+TEST(Services, LabelsFromNumberAndName)
+{
+    const std::string lines = list_line("\x05Sample TV", "    7", "44d 6dca 1") +
+                              list_line("\x85" "Eighty Five", "123", "1 2 3") +
+                              list_line("Twenty Characters Ok", "12", "1 3 3") + list_line("Short", "5", "1 4 3") +
+                              list_line("No Number", "x", "1 5 3");
+    ASSERT_EQ(read_list(lines), 5);
+    EXPECT_EQ(channels, 5);
+    EXPECT_STREQ(sname[0], "07 Sample TV   ");
+    EXPECT_STREQ(sname[1], "123Eighty Five ");
+    EXPECT_STREQ(sname[2], "12 Twenty Chara");
+    EXPECT_STREQ(sname[3], "05 Short       ");
+    EXPECT_STREQ(sname[4], "00 No Number   ");
+    EXPECT_EQ(tsi[0], 0x44d);
+    EXPECT_EQ(sid[0], 0x6dca);
+    EXPECT_EQ(oni[0], 1);
+}
+
+TEST(Services, LookupOnTheFullIdentifierRange)
+{
+    const std::string lines = list_line("First", "1", "a001 8001 ff01") + list_line("Second", "2", "a001 8001 ff01") +
+                              list_line("Top", "3", "ffff ffff ffff") + list_line("Zero", "4", "0 0 0");
+    ASSERT_EQ(read_list(lines), 4);
+    EXPECT_EQ(lookup_name(0xFF01A001, 0x80010000), label("01 First"));
+    EXPECT_EQ(lookup_name(0xFF01A001, 0x8001FFFF), label("01 First")); // low half takes no part
+    EXPECT_EQ(lookup_name(0xFFFFFFFF, 0xFFFF0000), label("03 Top"));
+    EXPECT_EQ(lookup_name(0, 0), label("04 Zero"));
+    EXPECT_STREQ(lookup_name(0xFF01A001, 0x80020000), "not found");
+    EXPECT_STREQ(lookup_name(0xFF00A001, 0x80010000), "not found");
+
+    ASSERT_EQ(read_list(""), 0);
+    EXPECT_STREQ(lookup_name(0, 0), "not found");
+}
+
+TEST(Services, TableHolds64AndLongLinesAreOneEntry)
+{
+    std::string lines;
+    for (int i = 0; i < 70; ++i)
+        {
+        char ids[16];
+        snprintf(ids, sizeof ids, "1 %x 1", i);
+        lines += list_line("S" + std::to_string(i), std::to_string(i), ids);
+    }
+    ASSERT_EQ(read_list(lines), 64);
+    EXPECT_EQ(lookup_name(0x00010001, 63u << 16), label("63 S63"));
+    EXPECT_STREQ(lookup_name(0x00010001, 64u << 16), "not found");
+
+    std::string longline = list_line("Long", "9", "2 2 2");
+    longline.insert(longline.size() - 1, 250, '.');        // 250 more bytes before its newline
+    const std::string next = list_line("Next", "8", "3 3 3"); // the line after it stays its own entry
+    ASSERT_EQ(read_list(longline + next), 2);
+    EXPECT_EQ(lookup_name(0x00020002, 0x00020000), label("09 Long"));
+    EXPECT_EQ(lookup_name(0x00030003, 0x00030000), label("08 Next"));
+}
+
+TEST(Services, ShortLinesNeverReadAnEarlierLine)
+{
+    const std::string lines = list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") +
+                              std::string(40, ' ') + "\n";
+    ASSERT_EQ(read_list(lines), 3);
+    EXPECT_STREQ(sname[1], "00 Tiny\n");
+    EXPECT_EQ(tsi[1], 0);
+    EXPECT_EQ(sid[1], 0);
+    EXPECT_EQ(oni[1], 0);
+    EXPECT_STREQ(sname[2], "00 Mid         ");
+    EXPECT_EQ(tsi[2], 0);
+}
+
+TEST(Services, MissingListIsReported)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_services("/nonexistent/services.txt"), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "/nonexistent/services.txt: No such file or directory\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_services("/tmp"), -1); // a folder opens but cannot be read
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "/tmp: Is a directory\n");
+}
+
+std::vector<std::uint8_t> record(std::uint32_t ids, std::uint32_t service, std::uint32_t versions, std::uint32_t end,
+                                 std::uint32_t next)
+{
+    std::vector<std::uint8_t> r(record_size, 0xEE); // the uninterpreted bytes
+    const auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            r[at + i] = std::uint8_t(v >> (24 - 8 * i));
+    };
+    put(0, ids);
+    put(4, service);
+    put(8, versions);
+    put(28, end);
+    put(32, next);
+    return r;
+}
+
+std::string report(const std::vector<std::uint8_t>& data)
+{
+    static char text[64 * 1024];
+    FILE* out = fmemopen(text, sizeof text, "w");
+    print_report(out, data);
+    const long length = ftell(out);
+    fclose(out);
+    return std::string(text, std::size_t(length));
+}
+
+TEST(Report, ExampleLineExactly)
+{
+    ASSERT_EQ(read_list(list_line("Sample TV", "7", "44d 6dca 1")), 1);
+    EXPECT_EQ(report(record(0x0001044D, 0x6DCA0000, 0x0505FF02, 1165608900, 1165610700)),
+              "07 Sample TV    0001044d 6dca0000 4e=05:4f=05:      51=02: end=08.12.2006-20:15:00 "
+              "begin_next=08.12.2006-20:45:00\n");
+}
+
+TEST(Report, VersionBytesAndTimes)
+{
+    ASSERT_EQ(read_list(""), 0);
+    EXPECT_EQ(report(record(1, 2, 0x7F80FFFF, 0, 0xFFFFFFFF)),
+              "not found 00000001 00000002 4e=7f:                   end=01.01.1970-00:00:00 "
+              "begin_next=31.12.1969-23:59:59\n");
+    EXPECT_EQ(report(record(1, 2, 0x00010203, 0x80000000, 0x7FFFFFFF)),
+              "not found 00000001 00000002 4e=00:4f=01:50=02:51=03: end=13.12.1901-20:45:52 "
+              "begin_next=19.01.2038-03:14:07\n");
+    EXPECT_STREQ(t_str(1165608900), "08.12.2006-20:15:00");
+}
+
+TEST(Report, NamesFromTheListAreNeverFormats)
+{
+    ASSERT_EQ(read_list(list_line("%s%n%x%%", "1", "1 1 1")), 1);
+    const std::string line = report(record(0x00010001, 0x00010000, 0xFFFFFFFF, 0, 0));
+    EXPECT_EQ(line.substr(0, 16), "01 %s%n%x%%     ");
+    EXPECT_NE(line.find(std::string(24, ' ') + " end="), std::string::npos);
+}
+
+TEST(Report, RecordCountFromBytesRead)
+{
+    ASSERT_EQ(read_list(""), 0);
+    const auto lines = [](std::size_t bytes) {
+        const std::string text = report(std::vector<std::uint8_t>(bytes, 0));
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    EXPECT_EQ(lines(0), 0);
+    EXPECT_EQ(lines(40), 1);
+    EXPECT_EQ(lines(71), 1);
+    EXPECT_EQ(lines(72), 2);
+
+    static std::uint8_t buffer[versions_max];
+    const std::string big = write_temp("versions", std::string(4000, '\x01'));
+    EXPECT_EQ(read_versions(big.c_str(), buffer), 3600);
+    const std::string empty = write_temp("empty", "");
+    EXPECT_EQ(read_versions(empty.c_str(), buffer), 0);
+}
+
+TEST(Report, ShortReadsAreNotTheEnd)
+{
+    const std::string fifo = temp_path("fifo");
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        FILE* f = fopen(fifo.c_str(), "wb");
+        fwrite(std::string(36, 'a').data(), 1, 36, f);
+        fflush(f);
+        usleep(100 * 1000);
+        fwrite(std::string(40, 'b').data(), 1, 40, f);
+        fclose(f);
+    });
+    static std::uint8_t buffer[versions_max];
+    EXPECT_EQ(read_versions(fifo.c_str(), buffer), 76);
+    writer.join();
+    unlink(fifo.c_str());
+}
+
+TEST(Report, UnreadableVersionsFileIsReported)
+{
+    static std::uint8_t buffer[versions_max];
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_versions("/nonexistent/versions2", buffer), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "/nonexistent/versions2: No such file or directory\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_versions("/tmp", buffer), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "/tmp: Is a directory\n");
+}
+
+} // namespace

@@ -1,0 +1,3 @@
+#include "report.hpp"
+
+int main() { return verdump_main(); }
