@@ -12,6 +12,7 @@ static void pic_paint_embedded(benchmark::State& state)
 {
     std::vector<pixel_t> screen(fb_words);
     for (auto _ : state) {
+        (void)_;
         benchmark::DoNotOptimize(pic_paint({pic, pic_length}, screen));
         benchmark::ClobberMemory();
     }
@@ -23,6 +24,7 @@ static void memcpy_frame(benchmark::State& state)
 {
     std::vector<pixel_t> from(fb_words, 0xFF000000), screen(fb_words);
     for (auto _ : state) {
+        (void)_;
         std::memcpy(screen.data(), from.data(), fb_bytes);
         benchmark::ClobberMemory();
     }

@@ -9,11 +9,11 @@ using pixel_t = std::uint32_t;
 
 inline constexpr const char* fb_path = "/dev/fb0";
 
-inline constexpr int fb_width = 720;            // pixels per line
-inline constexpr int fb_height = 576;           // buffer lines, both fields
+inline constexpr int fb_width = 720;  // pixels per line
+inline constexpr int fb_height = 576; // buffer lines, both fields
 inline constexpr int field_lines = fb_height / 2;
-inline constexpr std::size_t fb_words = std::size_t{fb_width} * fb_height;     // 414,720
-inline constexpr std::size_t fb_bytes = fb_words * sizeof(pixel_t);            // 1,658,880
+inline constexpr std::size_t fb_words = std::size_t{fb_width} * fb_height;      // 414,720
+inline constexpr std::size_t fb_bytes = fb_words * sizeof(pixel_t);             // 1,658,880
 inline constexpr std::size_t field_words = std::size_t{fb_width} * field_lines; // 207,360
 
 static_assert(fb_bytes == 0x195000);

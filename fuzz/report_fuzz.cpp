@@ -18,7 +18,9 @@ static const std::string& versions_file()
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // A small list, so that some records find their service.
-    const std::string list = "\x05" "Fuzz TV" + std::string(29, ' ') + "  7" + std::string(62, ' ') + "1 1 1\n";
+    const std::string list = "\x05"
+                             "Fuzz TV" +
+                             std::string(29, ' ') + "  7" + std::string(62, ' ') + "1 1 1\n";
     const std::string path = versions_file() + ".list";
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(list.data(), 1, list.size(), f);

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             abort(); // every label is cut to 15 characters
         const auto ids = static_cast<std::uint32_t>(oni[i]) << 16 | (static_cast<std::uint32_t>(tsi[i]) & 0xFFFF);
         const char* found = lookup_name(ids, static_cast<std::uint32_t>(sid[i]) << 16);
-        const bool in_range = oni[i] >= 0 && oni[i] <= 0xFFFF && tsi[i] >= 0 && tsi[i] <= 0xFFFF && sid[i] >= 0 &&
-                              sid[i] <= 0xFFFF;
+        const bool in_range =
+            oni[i] >= 0 && oni[i] <= 0xFFFF && tsi[i] >= 0 && tsi[i] <= 0xFFFF && sid[i] >= 0 && sid[i] <= 0xFFFF;
         if (in_range && strcmp(found, "not found") == 0)
             abort(); // an entry is always found by its own identifiers
     }

@@ -13,7 +13,7 @@ constexpr pixel_t blank = 0x12345678;
 
 // A RAM buffer stands in for the screen; the bar starts empty.
 class Bar : public ::testing::Test {
-protected:
+  protected:
     std::vector<pixel_t> screen = std::vector<pixel_t>(fb_words, blank);
     void SetUp() override
     {

@@ -21,12 +21,12 @@ std::size_t exhaustive(const std::vector<std::uint32_t>& px, std::size_t at)
         return 1; // the end word
     std::size_t best = ~std::size_t{0};
     for (std::size_t end = at + 1; end <= px.size(); ++end) {
-        const bool same = std::all_of(px.begin() + long(at), px.begin() + long(end),
-                                      [&](std::uint32_t p) { return p == px[at]; });
+        const bool same =
+            std::all_of(px.begin() + long(at), px.begin() + long(end), [&](std::uint32_t p) { return p == px[at]; });
         if (same && px[at] != S)
             best = std::min(best, 2 + exhaustive(px, end));
-        const bool paintable = std::none_of(px.begin() + long(at), px.begin() + long(end),
-                                            [](std::uint32_t p) { return p == K; });
+        const bool paintable =
+            std::none_of(px.begin() + long(at), px.begin() + long(end), [](std::uint32_t p) { return p == K; });
         if (paintable && end - at <= pic_literal_max)
             best = std::min(best, 1 + (end - at) + exhaustive(px, end));
     }
@@ -110,8 +110,8 @@ TEST(RoundTrip, PngThroughPainterAndScreenshot)
     for (const picture* p : {&png, &holes}) {
         std::vector<pixel_t> screen(fb_words, 0xFF000000u | old);
         ASSERT_EQ(pic_paint(encode_picture(screen_order(*p)), screen), fb_words);
-        const picture shot = screen_picture({reinterpret_cast<const std::uint8_t*>(screen.data()), fb_bytes},
-                                            byte_order::native);
+        const picture shot =
+            screen_picture({reinterpret_cast<const std::uint8_t*>(screen.data()), fb_bytes}, byte_order::native);
         for (std::size_t i = 0; i < fb_words; ++i) {
             rgba want = p->pixels[i];
             if (want.a == 0)

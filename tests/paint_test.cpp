@@ -68,8 +68,8 @@ TEST(Paint, RunsFromALineStartCoverWholeLines)
     EXPECT_EQ(s.count(red), 720u);
     EXPECT_EQ(s.words[719], red);
     EXPECT_EQ(s.words[720], blue);
-    EXPECT_EQ(s.words[3 * 720 - 1], blue);
-    EXPECT_EQ(s.words[3 * 720], old);
+    EXPECT_EQ(s.words[std::size_t{3} * fb_width - 1], blue);
+    EXPECT_EQ(s.words[std::size_t{3} * fb_width], old);
 }
 
 TEST(Paint, TokensRunAcrossTheFieldBoundary)

@@ -16,7 +16,7 @@ std::string temp_path(const char* name) { return "/tmp/verdump_test_" + std::to_
 
 std::string write_temp(const char* name, const std::string& bytes)
 {
-    const std::string path = temp_path(name);
+    std::string path = temp_path(name);
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
@@ -41,7 +41,9 @@ std::int32_t read_list(const std::string& text) { return read_services(write_tem
 TEST(Services, LabelsFromNumberAndName)
 {
     const std::string lines = list_line("\x05Sample TV", "    7", "44d 6dca 1") +
-                              list_line("\x85" "Eighty Five", "123", "1 2 3") +
+                              list_line("\x85"
+                                        "Eighty Five",
+                                        "123", "1 2 3") +
                               list_line("Twenty Characters Ok", "12", "1 3 3") + list_line("Short", "5", "1 4 3") +
                               list_line("No Number", "x", "1 5 3");
     ASSERT_EQ(read_list(lines), 5);
@@ -75,8 +77,7 @@ TEST(Services, LookupOnTheFullIdentifierRange)
 TEST(Services, TableHolds64AndLongLinesAreOneEntry)
 {
     std::string lines;
-    for (int i = 0; i < 70; ++i)
-        {
+    for (int i = 0; i < 70; ++i) {
         char ids[16];
         snprintf(ids, sizeof ids, "1 %x 1", i);
         lines += list_line("S" + std::to_string(i), std::to_string(i), ids);
@@ -86,7 +87,7 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
     EXPECT_STREQ(lookup_name(0x00010001, 64u << 16), "not found");
 
     std::string longline = list_line("Long", "9", "2 2 2");
-    longline.insert(longline.size() - 1, 250, '.');        // 250 more bytes before its newline
+    longline.insert(longline.size() - 1, 250, '.');           // 250 more bytes before its newline
     const std::string next = list_line("Next", "8", "3 3 3"); // the line after it stays its own entry
     ASSERT_EQ(read_list(longline + next), 2);
     EXPECT_EQ(lookup_name(0x00020002, 0x00020000), label("09 Long"));
@@ -95,8 +96,8 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
 
 TEST(Services, ShortLinesNeverReadAnEarlierLine)
 {
-    const std::string lines = list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") +
-                              std::string(40, ' ') + "\n";
+    const std::string lines =
+        list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") + std::string(40, ' ') + "\n";
     ASSERT_EQ(read_list(lines), 3);
     EXPECT_STREQ(sname[1], "00 Tiny\n");
     EXPECT_EQ(tsi[1], 0);

@@ -13,7 +13,6 @@ constexpr int height = 576;
 constexpr rgba black{0, 0, 0, 255};
 constexpr rgba light{232, 232, 232, 255};
 constexpr rgba accent{90, 160, 230, 255};
-constexpr rgba dim{120, 120, 120, 255};
 
 // A 5x7 font for the letters the picture needs; each row's five bits left to right.
 struct glyph {

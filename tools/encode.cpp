@@ -95,8 +95,11 @@ std::vector<std::uint32_t> encode_picture(std::span<const std::uint32_t> pixels)
 
 std::string generated_source(std::span<const std::uint32_t> words, const std::string& png_path)
 {
-    std::string s = "// Generated from " + png_path + " by tools/picenc; do not edit. To regenerate:\n"
-                    "//   build/native/tools/picenc " + png_path + " splash/pic.cpp\n"
+    std::string s = "// Generated from " + png_path +
+                    " by tools/picenc; do not edit. To regenerate:\n"
+                    "//   build/native/tools/picenc " +
+                    png_path +
+                    " splash/pic.cpp\n"
                     "#include \"splash/pic.hpp\"\n"
                     "#include \"splash/picture.hpp\"\n\n"
                     "// clang-format off\n"

@@ -60,9 +60,9 @@ bool read_png(const char* path, picture& out, std::string& why)
         png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_read_update_info(png, info);
     data.resize(std::size_t{width} * height * 4);
-    rows.resize(height);
+    rows.reserve(height);
     for (png_uint_32 y = 0; y < height; ++y)
-        rows[y] = data.data() + std::size_t{y} * width * 4;
+        rows.push_back(data.data() + std::size_t{y} * width * 4);
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -100,7 +100,7 @@ bool write_png(const char* path, const picture& pic, std::string& why)
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < pic.height; ++y) {
-        for (int x = 0; x < pic.width; ++x) {
+        for (std::size_t x = 0; x < std::size_t(pic.width); ++x) {
             const rgba& p = pic.pixels[static_cast<std::size_t>(y) * pic.width + x];
             row[3 * x] = p.r;
             row[3 * x + 1] = p.g;

@@ -23,7 +23,7 @@ picture screen_picture(std::span<const std::uint8_t> fb, byte_order order)
     for (int line = 0; line < fb_height; ++line) {
         const std::uint8_t* src = fb.data() + std::size_t(buffer_line(line)) * fb_width * sizeof(pixel_t);
         rgba* dst = pic.pixels.data() + std::size_t(line) * fb_width;
-        for (int x = 0; x < fb_width; ++x) {
+        for (std::size_t x = 0; x < std::size_t{fb_width}; ++x) {
             const std::uint32_t w = load_word(src + 4 * x, order);
             dst[x] = rgba{std::uint8_t(w >> 16), std::uint8_t(w >> 8), std::uint8_t(w), 0xFF};
         }
