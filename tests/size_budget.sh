@@ -8,7 +8,7 @@ for preset in mips-dynamic mips; do
     cmake --preset $preset >/dev/null
     cmake --build --preset $preset --target runbar splash verdump >/dev/null
 done
-picture_bytes=$(($(grep -o '0x[0-9a-f]\{8\},' splash/pic.cpp | wc -l) * 4))
+picture_bytes=$(($(grep -o '0x[0-9a-f]\{8\},' splash/pic_data.cpp | wc -l) * 4))
 stripped() { mips-linux-gnu-strip -o "$tmp/s" "$1" && stat -c %s "$tmp/s"; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

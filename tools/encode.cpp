@@ -99,7 +99,7 @@ std::string generated_source(std::span<const std::uint32_t> words, const std::st
                     " by tools/picenc; do not edit. To regenerate:\n"
                     "//   build/native/tools/picenc " +
                     png_path +
-                    " splash/pic.cpp\n"
+                    " splash/pic_data.cpp\n"
                     "#include \"splash/pic.hpp\"\n"
                     "#include \"splash/picture.hpp\"\n\n"
                     "// clang-format off\n"

@@ -16,6 +16,17 @@ struct file_closer {
     }
 };
 
+// libpng's own messages are kept for the caller instead of going to stderr.
+char png_message[128];
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp message)
+{
+    snprintf(png_message, sizeof png_message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
 } // namespace
 
 bool read_png(const char* path, picture& out, std::string& why)
@@ -30,7 +41,7 @@ bool read_png(const char* path, picture& out, std::string& why)
         why = std::string(path) + ": not a PNG file";
         return false;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -41,7 +52,7 @@ bool read_png(const char* path, picture& out, std::string& why)
     std::vector<png_byte> data;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        why = std::string(path) + ": damaged PNG file";
+        why = std::string(path) + ": damaged PNG file (" + png_message + ")";
         return false;
     }
     png_init_io(png, file.f);
@@ -82,7 +93,7 @@ bool write_png(const char* path, const picture& pic, std::string& why)
         why = std::string(path) + ": " + strerror(errno);
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
@@ -92,7 +103,7 @@ bool write_png(const char* path, const picture& pic, std::string& why)
     std::vector<png_byte> row(static_cast<std::size_t>(pic.width) * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        why = std::string(path) + ": cannot write the PNG file";
+        why = std::string(path) + ": cannot write the PNG file (" + png_message + ")";
         return false;
     }
     png_init_io(png, file.f);

@@ -1,5 +1,5 @@
 // Generated from splash/splash.png by tools/picenc; do not edit. To regenerate:
-//   build/native/tools/picenc splash/splash.png splash/pic.cpp
+//   build/native/tools/picenc splash/splash.png splash/pic_data.cpp
 #include "splash/pic.hpp"
 #include "splash/picture.hpp"
 
