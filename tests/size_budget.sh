@@ -24,4 +24,6 @@ for prog in runbar splash verdump; do
     printf '%-8s %10d %10d %10d  %s\n' $prog "$dynamic" "$budget" "$static" "$verdict"
 done
 echo "size: the boot picture is $picture_bytes bytes"
+bash tests/e2e/runtime_deps.sh build/mips-dynamic/runbar/runbar build/mips-dynamic/splash/splash \
+    build/mips-dynamic/verdump/verdump || status=1
 exit $status
