@@ -107,6 +107,36 @@ TEST(Services, ShortLinesNeverReadAnEarlierLine)
     EXPECT_EQ(tsi[2], 0);
 }
 
+// A NUL byte in a line ends the name but hides none of the line's fields,
+// and a long line holding one is still one entry: the next line is found.
+TEST(Services, NulBytesHideNothing)
+{
+    using namespace std::string_literals;
+    const std::string ids = "44d 6dca 1";
+    std::string before_ids = list_line("Sample TV", "7", ids);
+    before_ids[80] = '\0';
+    std::string long_line = list_line("Long\0Line"s, "9", "2 2 2");
+    long_line.insert(long_line.size() - 1, 150, '\0'); // 258 bytes with its newline
+    const struct {
+        const char* what;
+        std::string lines;
+        int entries;
+        const char* label; // of the line with the identifiers 1/44d/6dca
+    } cases[] = {
+        {"NUL at column 0", list_line("\0Sample TV"s, "7", ids), 1, "07 Sample TV   "},
+        {"NUL at column 2", list_line("Sa\0mple TV"s, "7", ids), 1, "07 Sa"},
+        {"NUL before the number", list_line("Sample TV" + std::string(20, ' ') + "\0"s, "7", ids), 1,
+         "07 Sample TV   "},
+        {"NUL before the identifiers", before_ids, 1, "07 Sample TV   "},
+        {"long line with NULs", long_line + list_line("Next", "8", ids), 2, "08 Next        "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(read_list(c.lines), c.entries);
+        EXPECT_STREQ(lookup_name(0x0001044D, 0x6DCA0000), c.label);
+    }
+}
+
 TEST(Services, MissingListIsReported)
 {
     testing::internal::CaptureStderr();
@@ -135,12 +165,8 @@ std::vector<std::uint8_t> record(std::uint32_t ids, std::uint32_t service, std::
 
 std::string report(const std::vector<std::uint8_t>& data)
 {
-    static char text[64 * 1024];
-    FILE* out = fmemopen(text, sizeof text, "w");
-    print_report(out, data);
-    const long length = ftell(out);
-    fclose(out);
-    return std::string(text, std::size_t(length));
+    static char text[report_max];
+    return std::string(text, format_report(text, data));
 }
 
 TEST(Report, ExampleLineExactly)

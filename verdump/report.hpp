@@ -1,14 +1,16 @@
 // verdump: prints the receiver's stored table versions, one line per service record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 
 inline constexpr const char* versions_path = "/data/SI/versions2";
 inline constexpr std::size_t record_size = 36;
 inline constexpr std::size_t versions_max = 3600; // bytes read at most: 100 records
 inline constexpr std::uint8_t first_table_id = 0x4E;
+inline constexpr std::size_t report_line_max = 160; // bytes; a line takes about 115
+inline constexpr std::size_t report_max = versions_max / record_size * report_line_max + 1;
 
 // One record of the versions file; on disk every multi-byte field is big-endian.
 struct versions_rec {
@@ -24,10 +26,12 @@ versions_rec decode_record(std::span<const std::uint8_t, record_size> bytes);
 // A time as "%d.%m.%Y-%H:%M:%S" in UTC, in one buffer that each call overwrites.
 const char* t_str(std::int32_t t);
 
-void print_record(FILE* out, const versions_rec& rec);
+// The report's text: one line per whole record of data, in order, NUL
+// terminated. Returns its length in bytes.
+std::size_t format_report(std::span<char> into, std::span<const std::uint8_t> data);
 
-// Prints one line per whole record of data, in order.
-void print_report(FILE* out, std::span<const std::uint8_t> data);
+// Writes all of text, retrying after a signal; false when a write fails.
+bool write_all(int fd, std::span<const char> text);
 
 // Reads up to versions_max bytes of the file, until its end. When the file
 // cannot be opened or read: says so as perror with the path does, returns -1.

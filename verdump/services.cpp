@@ -1,5 +1,6 @@
 #include "services.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -36,13 +37,36 @@ static void take_line(int i, const char* line, std::size_t length)
     }
 }
 
+// Reads one line as fgets does, into a buffer of size bytes: at most size - 1
+// bytes, up to and including the newline, then a NUL. Returns how many bytes
+// it stored, NULs in the line included, or 0 at the end of the file or on a
+// read error. A read cut short by a signal is tried again.
+static std::size_t read_line(FILE* list, char* line, std::size_t size)
+{
+    std::size_t length = 0;
+    while (length < size - 1) {
+        const int c = getc(list);
+        if (c == EOF && ferror(list) != 0 && errno == EINTR) {
+            clearerr(list);
+            continue;
+        }
+        if (c == EOF)
+            break;
+        line[length++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    line[length] = '\0';
+    return length;
+}
+
 // A line too long for the buffer is one entry: the rest of it is dropped.
 static void drop_rest_of_line(FILE* list)
 {
-    int c;
-    do
-        c = getc(list);
-    while (c != EOF && c != '\n');
+    char rest[line_size];
+    std::size_t got = 0;
+    while ((got = read_line(list, rest, sizeof rest)) > 0 && rest[got - 1] != '\n') {
+    }
 }
 
 std::int32_t read_services(const char* path)
@@ -55,16 +79,18 @@ std::int32_t read_services(const char* path)
     }
     static char line[line_size];
     int i = 0;
-    while (i < max_services && fgets(line, sizeof line, list) != nullptr) {
-        const std::size_t length = strlen(line);
+    std::size_t length = 0;
+    while (i < max_services && (length = read_line(list, line, sizeof line)) > 0) {
         if (length == sizeof line - 1 && line[length - 1] != '\n')
             drop_rest_of_line(list);
         take_line(i, line, length);
         ++i;
     }
     const bool failed = ferror(list) != 0;
+    const int error = errno;
     fclose(list);
     if (failed) {
+        errno = error;
         perror(path);
         return -1;
     }

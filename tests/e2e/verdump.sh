@@ -25,6 +25,20 @@ check "a name is printed as it stands, never as a format" test "$(sed -n 2p "$ro
     "123%s%n%s       00030001 00020000 4e=7f:            51=00: end=01.01.1970-00:00:00 begin_next=01.01.1970-00:00:00"
 check "nothing on standard error" test ! -s "$root/err"
 
+# A NUL byte in a line hides neither the number nor the identifiers.
+{ printf '\000Sample TV%28s%-65s%s\n' '' 7 "44d 6dca 1"; } >"$list"
+example >"$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "a NUL at column 0 is dropped from the label" test "$(cut -c1-16 "$root/out")" = "07 Sample TV    "
+
+# A full disk is a failure, said on standard error, for one record or many.
+for n in 1 38 76; do
+    for _ in $(seq $n); do example; done >"$versions"
+    sim "$prog" >/dev/full 2>"$root/err"
+    check "$n records to a full disk exit 1" test $? -eq 1
+    check "$n records to a full disk say so" grep -qx "stdout: .*" "$root/err"
+done
+
 : >"$versions"
 sim "$prog" >"$root/out" 2>"$root/err"
 check "an empty versions file prints nothing and exits 0" test $? -eq 0 -a ! -s "$root/out"
