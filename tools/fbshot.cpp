@@ -10,22 +10,26 @@
 
 static int usage()
 {
-    fprintf(stderr, "usage: fbshot [-b | -l] FRAMEBUFFER OUTPUT.png\n"
+    fprintf(stderr, "usage: fbshot [-b | -l] [-s] FRAMEBUFFER OUTPUT.png\n"
                     "  -b  pixel words are big-endian (the receiver, or a program run under qemu-mips)\n"
                     "  -l  pixel words are little-endian\n"
-                    "  without either, this machine's own byte order\n");
+                    "  without either, this machine's own byte order\n"
+                    "  -s  lines as stored, one field above the other (default: woven, as a viewer sees them)\n");
     return 2;
 }
 
 int main(int argc, char** argv)
 {
     byte_order order = byte_order::native;
+    line_order lines = line_order::woven;
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         if (strcmp(argv[arg], "-b") == 0)
             order = byte_order::big;
         else if (strcmp(argv[arg], "-l") == 0)
             order = byte_order::little;
+        else if (strcmp(argv[arg], "-s") == 0)
+            lines = line_order::stored;
         else
             return usage();
     }
@@ -47,7 +51,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::string why;
-    if (!write_png(out_path, screen_picture(fb, order), why)) {
+    if (!write_png(out_path, screen_picture(fb, order, lines), why)) {
         fprintf(stderr, "fbshot: %s\n", why.c_str());
         return 1;
     }

@@ -14,14 +14,15 @@ std::uint32_t load_word(const std::uint8_t* bytes, byte_order order)
     return std::uint32_t{bytes[3]} << 24 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[0];
 }
 
-picture screen_picture(std::span<const std::uint8_t> fb, byte_order order)
+picture screen_picture(std::span<const std::uint8_t> fb, byte_order order, line_order lines)
 {
     picture pic;
     pic.width = fb_width;
     pic.height = fb_height;
     pic.pixels.resize(fb_words);
     for (int line = 0; line < fb_height; ++line) {
-        const std::uint8_t* src = fb.data() + std::size_t(buffer_line(line)) * fb_width * sizeof(pixel_t);
+        const int from = lines == line_order::woven ? buffer_line(line) : line;
+        const std::uint8_t* src = fb.data() + std::size_t(from) * fb_width * sizeof(pixel_t);
         rgba* dst = pic.pixels.data() + std::size_t(line) * fb_width;
         for (std::size_t x = 0; x < std::size_t{fb_width}; ++x) {
             const std::uint32_t w = load_word(src + 4 * x, order);

@@ -12,5 +12,9 @@ enum class byte_order { native, little, big };
 // The pixel word stored at bytes[0..3].
 std::uint32_t load_word(const std::uint8_t* bytes, byte_order order);
 
+// How the lines are laid out: woven as the viewer sees them, or as stored
+// (one field above the other, as a display of the raw buffer shows them).
+enum class line_order { woven, stored };
+
 // fb holds at least fb_bytes.
-picture screen_picture(std::span<const std::uint8_t> fb, byte_order order);
+picture screen_picture(std::span<const std::uint8_t> fb, byte_order order, line_order lines = line_order::woven);

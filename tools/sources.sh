@@ -5,7 +5,7 @@
 #   sources.sh musl    musl's C library for the receiver (32-bit big-endian MIPS)
 #   sources.sh dash    a static /bin/sh for the emulated receiver
 #   sources.sh kernel  the emulated receiver's kernel (Debian's linux-source-6.1
-#                      and tools/rxvm/kernel.config), with usr/gen_init_cpio
+#                      and tools/vm/kernel.config), with usr/gen_init_cpio
 # Prints the installed folder on standard output; progress goes to standard error.
 set -eu
 cache=${RX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rxtools}
@@ -81,7 +81,11 @@ build_kernel() {
     # Every line of the fragment must have taken effect.
     local missed
     missed=$(grep -E '^(CONFIG_|# CONFIG_)' "$kernel_config" | while read -r line; do
-        grep -qxF "$line" "$src/.config" || echo "$line"; done)
+        case $line in
+            "# "*) sym=${line#\# } && ! grep -q "^${sym%% *}=" "$src/.config" ;;
+            *) grep -qxF "$line" "$src/.config" ;;
+        esac || echo "$line"
+    done)
     [ -z "$missed" ] || fail "the kernel's configuration did not take: $missed"
     mkdir -p "$dir/prefix"
     cp "$src/vmlinux" "$src/usr/gen_init_cpio" "$src/.config" "$dir/prefix/"
@@ -94,7 +98,7 @@ case $name in
     *) echo "usage: sources.sh musl|dash|kernel" >&2; exit 2 ;;
 esac
 if [ "$name" = kernel ]; then
-    kernel_config=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/rxvm/kernel.config
+    kernel_config=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm/kernel.config
     version=$(dpkg-query -W -f='${Version}' linux-source-6.1 2>/dev/null) || fail "package linux-source-6.1 is missing"
     version=$version-$(sha256sum "$kernel_config" | cut -c1-12)
 else
