@@ -1,18 +1,19 @@
-# The receiver package: a tarball of the three stripped, statically linked
-# MIPS programs and the README for the box.
+# The receiver package: a tarball of the three stripped MIPS programs of the
+# release (static on musl), the README for the box and musl's COPYRIGHT.
 set -eu
 cd "$(dirname "$0")/.."
-cmake --preset mips >/dev/null
-cmake --build --preset mips --target runbar splash verdump >/dev/null
-rm -rf build/mips/package
-(cd build/mips && cpack >/dev/null)
-tarball=$(ls build/mips/package/rxtools-*-mips.tar.gz)
+cmake --preset receiver >/dev/null
+cmake --build --preset receiver --target runbar splash verdump >/dev/null
+rm -rf build/receiver/package
+(cd build/receiver && cpack >/dev/null)
+tarball=$(ls build/receiver/package/rxtools-*-mips.tar.gz)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 tar xzf "$tarball" -C "$tmp"
 top=$(ls "$tmp")
 status=0
 [ -s "$tmp/$top/README" ] || { echo "FAILED: no README in $tarball"; status=1; }
+grep -q "musl" "$tmp/$top/COPYRIGHT.musl" 2>/dev/null || { echo "FAILED: no musl COPYRIGHT in $tarball"; status=1; }
 for prog in runbar splash verdump; do
     f=$tmp/$top/bin/$prog
     if [ ! -x "$f" ]; then echo "FAILED: $prog missing"; status=1; continue; fi
@@ -20,7 +21,8 @@ for prog in runbar splash verdump; do
     data=$(readelf -h "$f" | sed -n 's/ *Data: *//p')
     [ "$machine" = "MIPS R3000" ] && [[ $data == *"big endian"* ]] || { echo "FAILED: $prog is $machine, $data"; status=1; }
     readelf -d "$f" | grep -q NEEDED && { echo "FAILED: $prog is linked dynamically"; status=1; }
+    readelf -l "$f" | grep -q INTERP && { echo "FAILED: $prog needs a program interpreter"; status=1; }
     readelf -S "$f" | grep -q '\.symtab' && { echo "FAILED: $prog is not stripped"; status=1; }
 done
-[ $status -eq 0 ] && echo "package: $tarball holds README and bin/runbar, bin/splash, bin/verdump (static, stripped)"
+[ $status -eq 0 ] && echo "package: $tarball holds README, COPYRIGHT.musl and bin/runbar, bin/splash, bin/verdump (static on musl, stripped)"
 exit $status

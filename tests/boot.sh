@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The release's programs on a booted big-endian MIPS kernel (tools/rxvm),
+# against the same programs in the simulated receiver: the device's geometry,
+# the statuses, verdump's report byte for byte, the display pixel for pixel
+# (as stored, one field above the other, as the display shows the buffer),
+# and the "mmap" report without a frame-buffer device.
+#   tests/boot.sh [BUILD]     default: build/receiver
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build/receiver}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); echo "ok: $what"; else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+job='i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done'
+cat >"$work/script" <<SH
+splash; echo "rxvm: status splash \$?"
+runbar '$job'; echo "rxvm: status runbar \$?"
+echo "rxvm: report begins"; verdump; s=\$?; echo "rxvm: report ends"; echo "rxvm: status verdump \$s"
+rxguest hide /dev/fb0
+runbar true; echo "rxvm: status runbar without a device \$?"
+splash; echo "rxvm: status splash without a device \$?"
+rxguest show /dev/fb0
+SH
+"$top/tools/rxvm" -p "$build" -s "$work/script" -o "$work/display.png" -t 300 </dev/null >"$work/console.raw" 2>&1
+status=$?
+tr -d '\r' <"$work/console.raw" >"$work/console"
+if [ $status -eq 77 ]; then
+    grep '^rxvm: cannot boot' "$work/console"
+    exit 77
+fi
+check "the emulated receiver boots and runs the script" test $status -eq 0 || { tail -30 "$work/console"; exit 1; }
+console() { grep -x -- "$1" "$work/console" >/dev/null; }
+check "the device is 720x576, 32 bits a pixel, 2,880 bytes a line" \
+    grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$work/console"
+for p in splash runbar verdump; do check "$p exits 0" console "rxvm: status $p 0"; done
+check "runbar without a device exits 1" console "rxvm: status runbar without a device 1"
+check "splash without a device exits 1" console "rxvm: status splash without a device 1"
+check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/console")" -eq 2
+
+# The same programs and data in the simulated receiver.
+root=$work/sim
+mkdir -p "$root/pvr/SERVICES" "$root/data/SI"
+"$top/build/native/tools/mksample" "$root" >/dev/null
+"$top/tools/simrx" -r "$root" "$build/splash/splash" &&
+    "$top/tools/simrx" -r "$root" "$build/runbar/runbar" "$job" &&
+    "$top/tools/simrx" -r "$root" "$build/verdump/verdump" >"$work/sim.report"
+check "the simulated receiver runs the same programs" test $? -eq 0
+sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/console" | sed '1d;$d' >"$work/report"
+check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$work/sim.report"
+check "the report has a line per record" test "$(wc -l <"$work/report")" -eq 37
+
+"$top/build/native/tools/fbshot" -b -s "$root/dev/fb0" "$work/sim.png"
+differ=$(compare -metric AE "$work/display.png" "$work/sim.png" null: 2>&1)
+check "the display shows the simulated receiver's screen, pixel for pixel ($differ differ)" test "$differ" = 0
+"$top/build/native/tools/fbshot" -b "$root/dev/fb0" "$work/woven.png"
+woven=$(compare -metric AE "$work/display.png" "$work/woven.png" null: 2>&1)
+check "the comparison sees a difference: the woven picture differs ($woven)" test "$woven" != 0
+
+echo "boot: $passed passed, $failed failed"
+[ $failed -eq 0 ]

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The release (the receiver preset: static on musl) under qemu-mips in the
+# simulated receiver: the end-to-end tests of all three programs; no program
+# interpreter and no dynamic section; and on the sample data the same report
+# and the same screen as the glibc build (build/mips) gives.
+set -u
+cd "$(dirname "$0")/.."
+release=build/receiver
+glibc=build/mips
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+status=0
+for p in runbar splash verdump; do
+    echo "receiver: end-to-end tests of $p"
+    bash tests/e2e/$p.sh "$release/$p/$p" "$work/e2e-$p" | grep -E '^(FAILED|e2e|skipped)'
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    if readelf -l "$release/$p/$p" | grep -q INTERP || ! readelf -d "$release/$p/$p" | grep -q 'no dynamic section'; then
+        echo "FAILED: $p needs a program interpreter or has a dynamic section"
+        status=1
+    fi
+done
+
+job='for i in $(seq 100); do printf ..........; done'
+for build in $release $glibc; do
+    root=$work/same-$(basename $build)
+    mkdir -p "$root/pvr/SERVICES" "$root/data/SI"
+    build/native/tools/mksample "$root" >/dev/null &&
+        tools/simrx -r "$root" $build/splash/splash &&
+        tools/simrx -r "$root" $build/runbar/runbar "$job" &&
+        tools/simrx -r "$root" $build/verdump/verdump >"$root/report" || { echo "FAILED: $build on the sample data"; status=1; }
+done
+cmp "$work/same-receiver/report" "$work/same-mips/report" || { echo "FAILED: the reports differ"; status=1; }
+cmp "$work/same-receiver/dev/fb0" "$work/same-mips/dev/fb0" || { echo "FAILED: the screens differ"; status=1; }
+[ $status -eq 0 ] && echo "receiver: the release passes, and gives glibc's report and screen on the sample data"
+exit $status
