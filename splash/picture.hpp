@@ -7,6 +7,8 @@
 // Pixels follow plain buffer order: the upper field's lines, then the lower's.
 #pragma once
 
+#include "fb/fb.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,6 +17,9 @@ inline constexpr std::uint32_t pic_end = 0;
 inline constexpr std::uint32_t pic_literal_max = 999;
 inline constexpr std::uint32_t pic_run = 1000;
 inline constexpr std::uint32_t pic_skip = 0xFF00FF00;
+// The most words a picture of the whole screen can need: every pixel in a
+// literal, each literal of 999 pixels (or fewer), and the end word.
+inline constexpr std::size_t pic_max_words = fb_words + (fb_words + pic_literal_max - 1) / pic_literal_max + 1;
 
 struct picture_summary {
     bool well_formed = false; // every token whole, the end word the last word

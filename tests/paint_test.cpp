@@ -108,8 +108,11 @@ TEST(Paint, TokenCrossingEitherEndStopsThePainting)
 
 TEST(Paint, EmbeddedPictureFillsTheWholeScreenWithPixelWords)
 {
+    // The build checks only the end word: the whole walk is here.
     const picture_summary sum = summarize({pic, pic_length});
     EXPECT_TRUE(sum.well_formed);
+    EXPECT_TRUE(sum.opaque_words);
+    EXPECT_EQ(sum.pixels, fb_words);
     EXPECT_EQ(sum.skip_runs, 0u);
     Screen s;
     EXPECT_EQ(pic_paint({pic, pic_length}, s.words), fb_words);

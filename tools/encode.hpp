@@ -12,12 +12,21 @@
 // Painted pixel words always carry the top byte 0xFF, so 0 is free for this.
 inline constexpr std::uint32_t keep_pixel = 0;
 
-// The picture's pixels in buffer order: even display lines into the upper
-// field, odd ones into the lower. The picture must be 720x576.
-std::vector<std::uint32_t> screen_order(const picture& png);
+// How many pixels are neither opaque nor fully transparent.
+std::size_t partly_transparent(const picture& png);
 
-// The shortest token sequence, end word included, that paints the pixels.
+// The picture's pixels in buffer order: even display lines into the upper
+// field, odd ones into the lower. Fully transparent pixels are kept as the
+// screen holds them, partly transparent ones blended over the background
+// (0xRRGGBB). The picture must be 720x576.
+std::vector<std::uint32_t> screen_order(const picture& png, std::uint32_t background = 0);
+
+// The token sequence, end word included, that paints the pixels in the fewest
+// words and, among those, the fewest tokens.
 std::vector<std::uint32_t> encode_picture(std::span<const std::uint32_t> pixels);
 
+// Walks and paints the encoding: true when it paints exactly these pixels.
+bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::uint32_t> pixels, std::string& why);
+
 // The C++ source that embeds the words as the array pic.
-std::string generated_source(std::span<const std::uint32_t> words, const std::string& png_path);
+std::string generated_source(std::span<const std::uint32_t> words);

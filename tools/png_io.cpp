@@ -29,7 +29,7 @@ void on_png_warning(png_structp, png_const_charp) {}
 
 } // namespace
 
-bool read_png(const char* path, picture& out, std::string& why)
+bool read_png(const char* path, picture& out, std::string& why, const picture_size* required)
 {
     file_closer file{fopen(path, "rb")};
     if (file.f == nullptr) {
@@ -60,15 +60,20 @@ bool read_png(const char* path, picture& out, std::string& why)
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    const int depth = png_get_bit_depth(png, info);
-    const int type = png_get_color_type(png, info);
-    if (depth != 8 || (type != PNG_COLOR_TYPE_RGB && type != PNG_COLOR_TYPE_RGBA) || width > 4096 || height > 4096) {
+    if (required != nullptr && (int(width) != required->width || int(height) != required->height)) {
         png_destroy_read_struct(&png, &info, nullptr);
-        why = std::string(path) + ": not an 8-bit RGB or RGBA PNG of at most 4096x4096";
+        why = std::string(path) + ": the picture is " + std::to_string(width) + "x" + std::to_string(height) +
+              ", the screen is " + std::to_string(required->width) + "x" + std::to_string(required->height);
         return false;
     }
-    if (type == PNG_COLOR_TYPE_RGB)
-        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    // Every kind of PNG becomes 8-bit RGBA through libpng's own
+    // transformations: palettes and small grey depths expanded, a tRNS chunk
+    // turned into alpha, 16 bits cut to 8, grey made RGB, opaque alpha added.
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    (void)png_set_interlace_handling(png);
     png_read_update_info(png, info);
     data.resize(std::size_t{width} * height * 4);
     rows.reserve(height);
@@ -86,7 +91,7 @@ bool read_png(const char* path, picture& out, std::string& why)
     return true;
 }
 
-bool write_png(const char* path, const picture& pic, std::string& why)
+bool write_png(const char* path, const picture& pic, std::string& why, bool with_alpha)
 {
     file_closer file{fopen(path, "wb")};
     if (file.f == nullptr) {
@@ -100,7 +105,8 @@ bool write_png(const char* path, const picture& pic, std::string& why)
         why = "out of memory";
         return false;
     }
-    std::vector<png_byte> row(static_cast<std::size_t>(pic.width) * 3);
+    const std::size_t channels = with_alpha ? 4 : 3;
+    std::vector<png_byte> row(static_cast<std::size_t>(pic.width) * channels);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         why = std::string(path) + ": cannot write the PNG file (" + png_message + ")";
@@ -108,14 +114,18 @@ bool write_png(const char* path, const picture& pic, std::string& why)
     }
     png_init_io(png, file.f);
     png_set_IHDR(png, info, static_cast<png_uint_32>(pic.width), static_cast<png_uint_32>(pic.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 with_alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < pic.height; ++y) {
         for (std::size_t x = 0; x < std::size_t(pic.width); ++x) {
             const rgba& p = pic.pixels[static_cast<std::size_t>(y) * pic.width + x];
-            row[3 * x] = p.r;
-            row[3 * x + 1] = p.g;
-            row[3 * x + 2] = p.b;
+            png_byte* at = row.data() + channels * x;
+            at[0] = p.r;
+            at[1] = p.g;
+            at[2] = p.b;
+            if (with_alpha)
+                at[3] = p.a;
         }
         png_write_row(png, row.data());
     }

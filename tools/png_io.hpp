@@ -16,8 +16,15 @@ struct picture {
     std::vector<rgba> pixels; // row after row, top to bottom
 };
 
-// Reads an 8-bit RGB or RGBA PNG. On failure returns false and sets why.
-bool read_png(const char* path, picture& out, std::string& why);
+struct picture_size {
+    int width;
+    int height;
+};
 
-// Writes an 8-bit RGB PNG (alpha dropped). On failure returns false and sets why.
-bool write_png(const char* path, const picture& pic, std::string& why);
+// Reads any PNG as 8-bit RGBA. When a size is required, a picture of another
+// size is refused before it is decoded. On failure returns false and sets why.
+bool read_png(const char* path, picture& out, std::string& why, const picture_size* required = nullptr);
+
+// Writes an 8-bit RGB PNG (alpha dropped) or RGBA PNG. On failure returns
+// false and sets why.
+bool write_png(const char* path, const picture& pic, std::string& why, bool with_alpha = false);

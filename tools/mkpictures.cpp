@@ -1,0 +1,110 @@
+// mkpictures: writes 720x576 test pictures made by program into a folder,
+// the kinds a user brings as a boot picture:
+//   noise.png       every pixel its own colour (the encoder's worst case)
+//   gradient.png    a smooth diagonal colour gradient (many short tokens)
+//   logo.png        flat areas with anti-aliased edges, opaque
+//   logo-alpha.png  the same logo on a transparent background, soft edges
+#include "png_io.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int width = 720;
+constexpr int height = 576;
+
+picture blank() { return picture{width, height, std::vector<rgba>(std::size_t(width) * height)}; }
+
+picture noise()
+{
+    picture p = blank();
+    std::uint32_t state = 2463534242u; // xorshift: the same picture on every run
+    for (rgba& px : p.pixels) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        px = rgba{std::uint8_t(state), std::uint8_t(state >> 8), std::uint8_t(state >> 16), 255};
+    }
+    return p;
+}
+
+picture gradient()
+{
+    picture p = blank();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            p.pixels[std::size_t(y) * width + x] =
+                rgba{std::uint8_t(x * 255 / (width - 1)), std::uint8_t(y * 255 / (height - 1)),
+                     std::uint8_t((x + y) * 255 / (width + height - 2)), 255};
+    return p;
+}
+
+// How much of the pixel at (x, y) the logo covers, 0..1, from 4x4 samples: a
+// disc, a ring around it and a bar beneath.
+double coverage(int x, int y)
+{
+    int inside = 0;
+    for (int sy = 0; sy < 4; ++sy) {
+        for (int sx = 0; sx < 4; ++sx) {
+            const double px = x + (sx + 0.5) / 4, py = y + (sy + 0.5) / 4;
+            const double r = std::hypot(px - 360, py - 250);
+            const bool disc = r < 90;
+            const bool ring = r > 120 && r < 140;
+            const bool bar = px > 200 && px < 520 && py > 420 && py < 450 + (px - 200) / 40;
+            inside += disc || ring || bar;
+        }
+    }
+    return inside / 16.0;
+}
+
+picture logo(bool transparent)
+{
+    picture p = blank();
+    const rgba background{16, 32, 80, 255}, ink{240, 200, 40, 255};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double c = coverage(x, y);
+            rgba& px = p.pixels[std::size_t(y) * width + x];
+            if (transparent) {
+                px = ink;
+                px.a = std::uint8_t(std::lround(c * 255));
+            } else {
+                const auto mix = [&](std::uint8_t a, std::uint8_t b) {
+                    return std::uint8_t(std::lround(a + (b - a) * c));
+                };
+                px = rgba{mix(background.r, ink.r), mix(background.g, ink.g), mix(background.b, ink.b), 255};
+            }
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        fprintf(stderr,
+                "usage: mkpictures FOLDER\n  writes noise.png, gradient.png, logo.png and logo-alpha.png there\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const struct {
+        const char* name;
+        picture pic;
+        bool alpha;
+    } pictures[] = {{"noise", noise(), false},
+                    {"gradient", gradient(), false},
+                    {"logo", logo(false), false},
+                    {"logo-alpha", logo(true), true}};
+    for (const auto& p : pictures) {
+        std::string why;
+        if (!write_png((dir + "/" + p.name + ".png").c_str(), p.pic, why, p.alpha)) {
+            fprintf(stderr, "mkpictures: %s\n", why.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
