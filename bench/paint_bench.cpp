@@ -1,24 +1,29 @@
-// The boot picture's painter against a plain copy of one whole frame.
+// The painter against a plain copy of one whole frame: the embedded boot
+// picture, and every PNG named on the command line (encoded in memory as
+// picenc would), each as pic_paint/<name>.
+//   paint_bench [benchmark options] [PICTURE.png ...]
 #include "fb/fb.hpp"
 #include "splash/paint.hpp"
 #include "splash/pic.hpp"
+#include "tools/encode.hpp"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
-static void pic_paint_embedded(benchmark::State& state)
+static void paint(benchmark::State& state, std::vector<std::uint32_t> words)
 {
     std::vector<pixel_t> screen(fb_words);
     for (auto _ : state) {
         (void)_;
-        benchmark::DoNotOptimize(pic_paint({pic, pic_length}, screen));
+        benchmark::DoNotOptimize(pic_paint(words, screen));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(fb_bytes));
 }
-BENCHMARK(pic_paint_embedded);
 
 static void memcpy_frame(benchmark::State& state)
 {
@@ -30,6 +35,26 @@ static void memcpy_frame(benchmark::State& state)
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(fb_bytes));
 }
-BENCHMARK(memcpy_frame);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RegisterBenchmark("memcpy", memcpy_frame);
+    benchmark::RegisterBenchmark("pic_paint/embedded", paint, std::vector<std::uint32_t>(pic, pic + pic_length));
+    for (int i = 1; i < argc; ++i) {
+        picture png;
+        std::string why;
+        const picture_size screen{fb_width, fb_height};
+        if (!read_png(argv[i], png, why, &screen)) {
+            fprintf(stderr, "paint_bench: %s\n", why.c_str());
+            return 1;
+        }
+        std::string name = argv[i];
+        name = name.substr(name.find_last_of('/') + 1);
+        name = name.substr(0, name.rfind(".png"));
+        benchmark::RegisterBenchmark(("pic_paint/" + name).c_str(), paint, encode_picture(screen_order(png, 0)));
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -30,14 +30,18 @@ picture noise()
     return p;
 }
 
+// From deep blue at the top left to orange at the bottom right, along the
+// diagonal: a wallpaper's kind of gradient.
 picture gradient()
 {
     picture p = blank();
+    const rgba from{16, 32, 96, 255}, to{240, 144, 32, 255};
+    const int steps = width + height - 2;
+    const auto mix = [&](std::uint8_t a, std::uint8_t b, int at) { return std::uint8_t(a + (b - a) * at / steps); };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             p.pixels[std::size_t(y) * width + x] =
-                rgba{std::uint8_t(x * 255 / (width - 1)), std::uint8_t(y * 255 / (height - 1)),
-                     std::uint8_t((x + y) * 255 / (width + height - 2)), 255};
+                rgba{mix(from.r, to.r, x + y), mix(from.g, to.g, x + y), mix(from.b, to.b, x + y), 255};
     return p;
 }
 
