@@ -9,12 +9,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-static void paint(benchmark::State& state, std::vector<std::uint32_t> words)
+static void paint(benchmark::State& state, const std::vector<std::uint32_t>& words)
 {
     std::vector<pixel_t> screen(fb_words);
     for (auto _ : state) {
@@ -50,8 +51,8 @@ int main(int argc, char** argv)
             return 1;
         }
         std::string name = argv[i];
-        name = name.substr(name.find_last_of('/') + 1);
-        name = name.substr(0, name.rfind(".png"));
+        name.erase(0, name.find_last_of('/') + 1);
+        name.resize(std::min(name.size(), name.rfind(".png")));
         benchmark::RegisterBenchmark(("pic_paint/" + name).c_str(), paint, encode_picture(screen_order(png, 0)));
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -12,7 +12,8 @@ namespace {
 // token's start and one ending at its end, which overlap so that together
 // they cover exactly its n pixels for any n from w to 2w. A run copies from
 // a row of its colour.
-template <std::uint32_t w> inline void copy_overlapping(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
+template <std::uint32_t w>
+inline void copy_overlapping(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
 {
     std::memcpy(d, s, w * sizeof(pixel_t));
     std::memcpy(d + n - w, s + n - w, w * sizeof(pixel_t));
@@ -39,7 +40,8 @@ using block2 = pixel_t __attribute__((vector_size(2 * sizeof(pixel_t))));
 using block4 = pixel_t __attribute__((vector_size(4 * sizeof(pixel_t))));
 using block8 = pixel_t __attribute__((vector_size(8 * sizeof(pixel_t))));
 
-template <typename block> inline void fill_overlapping(pixel_t* d, pixel_t colour, std::uint32_t n)
+template <typename block>
+inline void fill_overlapping(pixel_t* d, pixel_t colour, std::uint32_t n)
 {
     constexpr std::uint32_t w = sizeof(block) / sizeof(pixel_t);
     static_assert(w >= 2);

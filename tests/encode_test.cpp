@@ -124,7 +124,7 @@ struct png_kind {
 
 std::string write_kind(const png_kind& k, std::vector<rgba>& expect)
 {
-    const std::string path = "/tmp/encode_test_" + std::to_string(getpid()) + ".png";
+    std::string path = "/tmp/encode_test_" + std::to_string(getpid()) + ".png";
     FILE* f = fopen(path.c_str(), "wb");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -178,6 +178,7 @@ std::string write_kind(const png_kind& k, std::vector<rgba>& expect)
                 at[0] = png_byte(v[c]);
         }
     }
+    rows.reserve(fb_height);
     for (int y = 0; y < fb_height; ++y)
         rows.push_back(image.data() + std::size_t(y) * fb_width * channels * sample_bytes);
     png_write_image(png, rows.data());

@@ -7,7 +7,8 @@
 # that names what failed; EINTR on a read, a write or a pause must not change
 # the outcome. Anything else (a signal, a hang, another status, success with
 # other output) is a fault.
-#   tests/faults.sh BUILD [OCCURRENCES]   programs from BUILD/{runbar,splash,verdump}
+#   tests/faults.sh BUILD [OCCURRENCES]   programs from BUILD/{runbar,splash,verdump};
+#                                         the first 5 occurrences of each call by default
 # The programs are the PC build of the release (static on musl): strace
 # watches PC programs. Not injected: the C library's start-up (two calls that
 # set the thread pointer, before main), and close: Linux releases the
@@ -43,7 +44,7 @@ if [ "${1:-}" != --inside ]; then
     "$here/../build/native/tools/mksample" "$root" >/dev/null || exit 1
     printf 'i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done\n' >"$root/tmp/dots.sh"
     cp "$0" "$root/tmp/faults.sh"
-    exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-3}" "$table" "$errors"
+    exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}" "$table" "$errors"
 fi
 
 occurrences=$2

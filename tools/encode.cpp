@@ -57,6 +57,7 @@ struct step {
 struct cost_t {
     std::size_t words = 0;
     std::size_t tokens = 0;
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads the synthesized comparison
     auto operator<=>(const cost_t&) const = default;
 };
 
