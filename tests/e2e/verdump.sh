@@ -31,6 +31,14 @@ example >"$versions"
 sim "$prog" >"$root/out" 2>"$root/err"
 check "a NUL at column 0 is dropped from the label" test "$(cut -c1-16 "$root/out")" = "07 Sample TV    "
 
+# A line of 200 bytes or more is one entry, a NUL in it or not: what follows
+# its first 199 bytes (here identifiers at the 102nd column of the rest) is
+# never an entry of its own.
+{ printf 'Long%s\000%s' "$(printf '%145s' '')" "$(printf '%49s' '')"; line "Tail" 9 "1 2 3"; } >"$list"
+{ bytes 00 03 00 01 00 02 00 00 05 05 05 05; head -c 24 /dev/zero; } >"$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "the rest of a long line with a NUL labels nothing" test "$(cut -c1-9 "$root/out")" = "not found"
+
 # A full disk is a failure, said on standard error, for one record or many.
 for n in 1 38 76; do
     for _ in $(seq $n); do example; done >"$versions"
