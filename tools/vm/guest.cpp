@@ -6,6 +6,7 @@
 //   rxguest hide PATH      renames PATH to PATH.hidden (a missing device)
 //   rxguest show PATH      renames it back
 //   rxguest wait           waits until the machine is stopped
+//   rxguest off            powers the machine off
 #include "fb/fb.hpp"
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <linux/fb.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/reboot.h>
 #include <unistd.h>
 
 static int fail(const char* what)
@@ -79,10 +81,15 @@ int main(int argc, char** argv)
         return rename_to(argv[2], "", ".hidden");
     if (strcmp(what, "show") == 0 && argc == 3)
         return rename_to(argv[2], ".hidden", "");
+    if (strcmp(what, "off") == 0) {
+        sync();
+        (void)reboot(RB_POWER_OFF);
+        return fail("reboot");
+    }
     if (strcmp(what, "wait") == 0) {
         for (;;)
             pause();
     }
-    fprintf(stderr, "usage: rxguest mount | screen | hide PATH | show PATH | wait\n");
+    fprintf(stderr, "usage: rxguest mount | screen | hide PATH | show PATH | wait | off\n");
     return 2;
 }
