@@ -7,7 +7,6 @@
 set(CMAKE_C_COMPILER ${RX_TRIPLE}-gcc)
 set(CMAKE_CXX_COMPILER ${RX_TRIPLE}-g++)
 
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion OUTPUT_VARIABLE gcc_version OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(gcc_dir ${libgcc} DIRECTORY)
 # libstdc++'s headers: the compiler's own C++ search folders.

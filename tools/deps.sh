@@ -9,7 +9,7 @@ packages=(
     libpng-dev googletest libgtest-dev libbenchmark-dev
     g++-mips-linux-gnu qemu-user
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck
-    strace imagemagick
+    strace imagemagick musl-dev
     # sources from Debian's archive, and what builds them
     dpkg-dev xz-utils autoconf automake
     # the emulated receiver: its kernel, and the machine that boots it
