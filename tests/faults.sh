@@ -44,16 +44,14 @@ if [ "${1:-}" != --inside ]; then
     "$here/../build/native/tools/mksample" "$root" >/dev/null || exit 1
     printf 'i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done\n' >"$root/tmp/dots.sh"
     cp "$0" "$root/tmp/faults.sh"
-    exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}" "$table" "$errors"
+    exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}"
 fi
 
+# Inside the simulated receiver: the programs in /opt/bin, strace in /usr/bin.
 occurrences=$2
-table=$3
-errors=$4
 work=/tmp/faults
 mkdir -p $work
 head -c 1658880 /dev/zero >$work/blank
-word() { od -An -tx4 -j $(($1 * 4)) -N4 /dev/fb0 | tr -d ' '; }
 fg_word=$(printf '%08x' 0xFF404040)
 others=0
 total_runs=0 total_normal=0 total_failed=0 total_calls=0 total_occ=0
