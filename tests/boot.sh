@@ -28,6 +28,10 @@ runbar true; echo "rxvm: status runbar without a device \$?"
 splash; echo "rxvm: status splash without a device \$?"
 rxguest show /dev/fb0
 SH
+# The kernel and the shell, built once: their progress shows here.
+if command -v qemu-system-mips >/dev/null; then
+    bash "$top/tools/sources.sh" kernel >/dev/null && bash "$top/tools/sources.sh" dash >/dev/null || exit 1
+fi
 "$top/tools/rxvm" -p "$build" -s "$work/script" -o "$work/display.png" -t 300 </dev/null >"$work/console.raw" 2>&1
 status=$?
 tr -d '\r' <"$work/console.raw" >"$work/console"
