@@ -10,8 +10,7 @@ namespace {
 // Short tokens are common in photos and gradients. They are painted with no
 // loop and no library call: two copies of a fixed size w, one from the
 // token's start and one ending at its end, which overlap so that together
-// they cover exactly its n pixels for any n from w to 2w. A run copies from
-// a row of its colour.
+// they cover exactly its n pixels for any n from w to 2w.
 template <std::uint32_t w>
 inline void copy_overlapping(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
 {

@@ -18,7 +18,7 @@ check() {
     if "$@"; then passed=$((passed + 1)); echo "ok: $what"; else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
 
-job='i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done'
+job=$(bash "$top/tests/sample_run.sh" --job)
 cat >"$work/script" <<SH
 splash; echo "rxvm: status splash \$?"
 runbar '$job'; echo "rxvm: status runbar \$?"
@@ -50,14 +50,10 @@ check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/console")" -e
 
 # The same programs and data in the simulated receiver.
 root=$work/sim
-mkdir -p "$root/pvr/SERVICES" "$root/data/SI"
-"$top/build/native/tools/mksample" "$root" >/dev/null
-"$top/tools/simrx" -r "$root" "$build/splash/splash" &&
-    "$top/tools/simrx" -r "$root" "$build/runbar/runbar" "$job" &&
-    "$top/tools/simrx" -r "$root" "$build/verdump/verdump" >"$work/sim.report"
+bash "$top/tests/sample_run.sh" "$build" "$root"
 check "the simulated receiver runs the same programs" test $? -eq 0
 sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/console" | sed '1d;$d' >"$work/report"
-check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$work/sim.report"
+check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$root/report"
 check "the report has a line per record" test "$(wc -l <"$work/report")" -eq 37
 
 "$top/build/native/tools/fbshot" -b -s "$root/dev/fb0" "$work/sim.png"

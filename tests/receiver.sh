@@ -20,14 +20,8 @@ for p in runbar splash verdump; do
     fi
 done
 
-job='for i in $(seq 100); do printf ..........; done'
 for build in $release $glibc; do
-    root=$work/same-$(basename $build)
-    mkdir -p "$root/pvr/SERVICES" "$root/data/SI"
-    build/native/tools/mksample "$root" >/dev/null &&
-        tools/simrx -r "$root" $build/splash/splash &&
-        tools/simrx -r "$root" $build/runbar/runbar "$job" &&
-        tools/simrx -r "$root" $build/verdump/verdump >"$root/report" || { echo "FAILED: $build on the sample data"; status=1; }
+    bash tests/sample_run.sh $build "$work/same-$(basename $build)" || { echo "FAILED: $build on the sample data"; status=1; }
 done
 cmp "$work/same-receiver/report" "$work/same-mips/report" || { echo "FAILED: the reports differ"; status=1; }
 cmp "$work/same-receiver/dev/fb0" "$work/same-mips/dev/fb0" || { echo "FAILED: the screens differ"; status=1; }
