@@ -5,7 +5,7 @@
 #include "fb/fb.hpp"
 #include "splash/paint.hpp"
 #include "splash/pic.hpp"
-#include "tools/encode.hpp"
+#include "tools/picture/encode.hpp"
 
 #include <benchmark/benchmark.h>
 

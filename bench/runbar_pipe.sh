@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 prog=${1:-$here/../build/native/runbar/runbar}
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-simrx=$here/../tools/simrx
+simrx=$here/../tools/sim/simrx
 "$simrx" -r "$root" "$prog" true # lays out the root and puts runbar in /opt/bin
 
 cat >"$root/tmp/job.sh" <<'SH'

@@ -3,10 +3,10 @@
 set -u
 prog=$1
 root=$2
-simrx=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tools" && pwd)/simrx
+simrx=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tools/sim" && pwd)/simrx
 fb=$root/dev/fb0
-passed=0
-failed=0
+suite=e2e
+. "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 "$simrx" -c || { echo "skipped: the simulated receiver cannot run here"; exit 77; }
 rm -rf "$root"
@@ -29,21 +29,3 @@ word() { od -An -tx4 --endian="$endian" -j $(($1 * 4)) -N4 "${2:-$fb}" | tr -d '
 
 # pixel X FIELD_LINE FIELD [FILE]
 pixel() { word $(($3 * 207360 + $2 * 720 + $1)) "${4:-}"; }
-
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-    fi
-}
-
-finish() {
-    echo "e2e: $passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
-    exit
-}

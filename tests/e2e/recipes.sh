@@ -2,16 +2,12 @@
 # simulated receiver: each must end with status 0, deliver exactly 1000 dots
 # to the bar, and do its own work (checked per recipe below).
 . "$(dirname "$0")/lib.sh"
-readme=$(dirname "$0")/../../README.md
-
-# recipe NAME: the shell block that follows "<!-- recipe: NAME -->".
-recipe() { awk -v want="<!-- recipe: $1 -->" '$0 == want { on = 1; next } on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' "$readme"; }
 
 sim "$prog" true >/dev/null 2>&1 # lays out the root and puts runbar in /opt/bin
 head -c 307200 /dev/urandom >"$root/tmp/update.img"
 
 for name in dots-loop copy-job kept-output; do
-    text=$(recipe $name)
+    text=$(readme_block $name)
     check "recipe $name is in the README" test -n "$text"
     printf '%s\n' "$text" >"$root/tmp/recipe.sh"
     rm -f "$root/tmp/update.log" "$root/tmp/flash.img"

@@ -1,7 +1,7 @@
 # The receiver package: a tarball of the three stripped MIPS programs of the
 # release (static on musl), the README for the box and musl's COPYRIGHT.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 cmake --preset receiver >/dev/null
 cmake --build --preset receiver --target runbar splash verdump >/dev/null
 rm -rf build/receiver/package

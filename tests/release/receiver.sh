@@ -4,7 +4,7 @@
 # interpreter and no dynamic section; and on the sample data the same report
 # and the same screen as the glibc build (build/mips) gives.
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 release=build/receiver
 glibc=build/mips
 work=$(mktemp -d)
@@ -21,7 +21,7 @@ for p in runbar splash verdump; do
 done
 
 for build in $release $glibc; do
-    bash tests/sample_run.sh $build "$work/same-$(basename $build)" || { echo "FAILED: $build on the sample data"; status=1; }
+    bash tests/release/sample_run.sh $build "$work/same-$(basename $build)" || { echo "FAILED: $build on the sample data"; status=1; }
 done
 cmp "$work/same-receiver/report" "$work/same-mips/report" || { echo "FAILED: the reports differ"; status=1; }
 cmp "$work/same-receiver/dev/fb0" "$work/same-mips/dev/fb0" || { echo "FAILED: the screens differ"; status=1; }

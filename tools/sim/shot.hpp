@@ -2,7 +2,7 @@
 // interlaced picture, the pixel words read in the byte order asked for.
 #pragma once
 
-#include "png_io.hpp"
+#include "tools/picture/png_io.hpp"
 
 #include <cstdint>
 #include <span>

@@ -7,9 +7,9 @@
 job='i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done'
 [ "${1:-}" = --job ] && { printf '%s\n' "$job"; exit 0; }
 [ $# -eq 2 ] || { echo "usage: sample_run.sh BUILD ROOT | --job" >&2; exit 2; }
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 mkdir -p "$2/pvr/SERVICES" "$2/data/SI" &&
     "$top/build/native/tools/mksample" "$2" >/dev/null &&
-    "$top/tools/simrx" -r "$2" "$1/splash/splash" &&
-    "$top/tools/simrx" -r "$2" "$1/runbar/runbar" "$job" &&
-    "$top/tools/simrx" -r "$2" "$1/verdump/verdump" >"$2/report"
+    "$top/tools/sim/simrx" -r "$2" "$1/splash/splash" &&
+    "$top/tools/sim/simrx" -r "$2" "$1/runbar/runbar" "$job" &&
+    "$top/tools/sim/simrx" -r "$2" "$1/verdump/verdump" >"$2/report"

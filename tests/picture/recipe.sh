@@ -1,14 +1,14 @@
 # The README's recipe for a boot picture of one's own, run as written on a
 # photo of another size: ImageMagick makes it a 720x576 PNG, picenc the
 # picture's source (the build step is left out here).
-#   picture_recipe.sh PICENC MKPICTURES
+#   tests/picture/recipe.sh PICENC MKPICTURES
 set -u
 picenc=$1 mkpictures=$2
-readme=$(dirname "$0")/../README.md
+. "$(dirname "$0")/../lib.sh"
 convert -version 2>/dev/null | grep -q ImageMagick || { echo "skipped: ImageMagick is not installed"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-text=$(awk '$0 == "<!-- recipe: boot-picture -->" { on = 1; next } on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' "$readme")
+text=$(readme_block boot-picture)
 [ -n "$text" ] || { echo "FAILED: no boot-picture recipe in the README"; exit 1; }
 mkdir -p "$tmp/splash" "$tmp/build/native/tools"
 ln -s "$(cd "$(dirname "$picenc")" && pwd)/$(basename "$picenc")" "$tmp/build/native/tools/picenc"

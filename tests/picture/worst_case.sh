@@ -4,7 +4,7 @@
 #   worst_case.sh PICENC MKPICTURES
 set -u
 picenc=$1 mkpictures=$2
-top=$(cd "$(dirname "$0")/.." && pwd)
+top=$(cd "$(dirname "$0")/../.." && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$mkpictures" "$tmp" || exit 1

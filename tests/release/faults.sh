@@ -7,7 +7,7 @@
 # that names what failed; EINTR on a read, a write or a pause must not change
 # the outcome. Anything else (a signal, a hang, another status, success with
 # other output) is a fault.
-#   tests/faults.sh BUILD [OCCURRENCES]   programs from BUILD/{runbar,splash,verdump};
+#   tests/release/faults.sh BUILD [OCCURRENCES]   programs from BUILD/{runbar,splash,verdump};
 #                                         the first 5 occurrences of each call by default
 # The programs are the PC build of the release (static on musl): strace
 # watches PC programs. Not injected: the C library's start-up (two calls that
@@ -36,12 +36,12 @@ if [ "${1:-}" != --inside ]; then
     build=${1:?usage: faults.sh BUILD [OCCURRENCES]}
     root=$(mktemp -d)
     trap 'rm -rf "$root"' EXIT
-    simrx=$here/../tools/simrx
+    simrx=$here/../../tools/sim/simrx
     "$simrx" -c || { echo "faults: skipped: the simulated receiver cannot run here"; exit 77; }
     command -v strace >/dev/null || { echo "faults: strace is missing (package strace)"; exit 1; }
     "$simrx" -r "$root" "$build/verdump/verdump" >/dev/null 2>&1 # lays out the root
     for p in runbar splash verdump; do cp "$build/$p/$p" "$root/opt/bin/$p" || exit 1; done
-    "$here/../build/native/tools/mksample" "$root" >/dev/null || exit 1
+    "$here/../../build/native/tools/mksample" "$root" >/dev/null || exit 1
     printf 'i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done\n' >"$root/tmp/dots.sh"
     cp "$0" "$root/tmp/faults.sh"
     exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}"

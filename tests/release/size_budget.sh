@@ -4,7 +4,7 @@
 # dynamically and statically, are printed alongside, and the dynamically
 # linked ones must need nothing but the C library.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 for preset in receiver mips-dynamic mips; do
     cmake --preset $preset >/dev/null
     cmake --build --preset $preset --target runbar splash verdump >/dev/null

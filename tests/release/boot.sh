@@ -1,24 +1,19 @@
 #!/usr/bin/env bash
-# The release's programs on a booted big-endian MIPS kernel (tools/rxvm),
+# The release's programs on a booted big-endian MIPS kernel (tools/vm/rxvm),
 # against the same programs in the simulated receiver: the device's geometry,
 # the statuses, verdump's report byte for byte, the display pixel for pixel
 # (as stored, one field above the other, as the display shows the buffer),
 # and the "mmap" report without a frame-buffer device.
-#   tests/boot.sh [BUILD]     default: build/receiver
+#   tests/release/boot.sh [BUILD]     default: build/receiver
 set -u
-top=$(cd "$(dirname "$0")/.." && pwd)
+top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build/receiver}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); echo "ok: $what"; else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+suite=boot
+. "$top/tests/lib.sh"
 
-job=$(bash "$top/tests/sample_run.sh" --job)
+job=$(bash "$top/tests/release/sample_run.sh" --job)
 cat >"$work/script" <<SH
 splash; echo "rxvm: status splash \$?"
 runbar '$job'; echo "rxvm: status runbar \$?"
@@ -32,7 +27,7 @@ SH
 if command -v qemu-system-mips >/dev/null; then
     bash "$top/tools/sources.sh" kernel >/dev/null && bash "$top/tools/sources.sh" dash >/dev/null || exit 1
 fi
-"$top/tools/rxvm" -p "$build" -s "$work/script" -o "$work/display.png" -t 300 </dev/null >"$work/console.raw" 2>&1
+"$top/tools/vm/rxvm" -p "$build" -s "$work/script" -o "$work/display.png" -t 300 </dev/null >"$work/console.raw" 2>&1
 status=$?
 tr -d '\r' <"$work/console.raw" >"$work/console"
 if [ $status -eq 77 ]; then
@@ -50,7 +45,7 @@ check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/console")" -e
 
 # The same programs and data in the simulated receiver.
 root=$work/sim
-bash "$top/tests/sample_run.sh" "$build" "$root"
+bash "$top/tests/release/sample_run.sh" "$build" "$root"
 check "the simulated receiver runs the same programs" test $? -eq 0
 sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/console" | sed '1d;$d' >"$work/report"
 check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$root/report"
@@ -63,5 +58,4 @@ check "the display shows the simulated receiver's screen, pixel for pixel ($diff
 woven=$(compare -metric AE "$work/display.png" "$work/woven.png" null: 2>&1)
 check "the comparison sees a difference: the woven picture differs ($woven)" test "$woven" != 0
 
-echo "boot: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+finish

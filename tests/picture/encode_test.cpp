@@ -1,5 +1,5 @@
-#include "tools/encode.hpp"
-#include "tools/shot.hpp"
+#include "tools/picture/encode.hpp"
+#include "tools/sim/shot.hpp"
 
 #include "splash/paint.hpp"
 #include "splash/picture.hpp"

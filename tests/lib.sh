@@ -1,0 +1,34 @@
+# Shared by the test scripts: checks counted and named, the summary line, and
+# the shell blocks of the README that the tests run as written.
+#   suite=NAME; . tests/lib.sh      NAME heads the summary line
+passed=0
+failed=0
+
+# check WHAT COMMAND...: runs the command; says ok or FAILED with WHAT, and
+# returns the command's verdict.
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $what"
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+        return 1
+    fi
+}
+
+# finish: the summary line; exits 0 when no check failed.
+finish() {
+    echo "${suite:-tests}: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+# readme_block NAME: the shell block that follows "<!-- recipe: NAME -->" in the README.
+readme_block() {
+    awk -v want="<!-- recipe: $1 -->" '$0 == want { on = 1; next }
+        on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' \
+        "$(dirname "${BASH_SOURCE[0]}")/../README.md"
+}
