@@ -3,15 +3,27 @@
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR mips)
 set(RX_TRIPLE mips-linux-gnu)
+# Every MIPS32 processor from release 1 on, with or without an FPU (Linux
+# emulates it), hard-float o32 like Debian's libgcc; musl is built the same way.
+set(RX_ARCH_FLAGS "-march=mips32")
 
-if(NOT DEFINED ENV{RX_MUSL})
-  execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../tools/sources.sh musl
-                  OUTPUT_VARIABLE musl OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "musl for the receiver is missing and could not be built (tools/sources.sh musl)")
+# rx_source(NAME): what tools/sources.sh NAME built, in the environment
+# variable RX_<NAME> (the toolchain file is read again for every check).
+macro(rx_source name)
+  string(TOUPPER "RX_${name}" var)
+  if(NOT DEFINED ENV{${var}})
+    execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../tools/sources.sh ${name}
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "${name} for the receiver is missing and could not be built (tools/sources.sh ${name})")
+    endif()
+    set(ENV{${var}} ${path})
   endif()
-  set(ENV{RX_MUSL} ${musl})
-endif()
+endmacro()
+rx_source(musl)
+# libgcc's routines that Debian builds with newer instructions, for release 1
+rx_source(builtins)
+set(RX_BUILTINS $ENV{RX_BUILTINS}/lib/libbuiltins.a)
 set(RX_MUSL_DIR $ENV{RX_MUSL} CACHE PATH "musl for the receiver, with its COPYRIGHT")
 set(RX_MUSL_INCLUDE $ENV{RX_MUSL}/include)
 set(RX_MUSL_LIB $ENV{RX_MUSL}/lib)

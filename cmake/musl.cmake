@@ -3,7 +3,9 @@
 # linked, so a use of the heap or of exceptions is a link error), musl's and
 # gcc's; the link takes musl's start files, libc.a and libgcc, nothing else.
 # Set RX_TRIPLE (the compiler's prefix), RX_MUSL_INCLUDE and RX_MUSL_LIB
-# (musl's headers and libraries) first.
+# (musl's headers and libraries), RX_ARCH_FLAGS (the processor) and
+# RX_BUILTINS (an archive that takes the place of some of libgcc's routines,
+# or nothing) first.
 set(CMAKE_C_COMPILER ${RX_TRIPLE}-gcc)
 set(CMAKE_CXX_COMPILER ${RX_TRIPLE}-g++)
 
@@ -22,10 +24,10 @@ endforeach()
 # libstdc++ asks the C library's version with a glibc macro; musl has none.
 string(APPEND cxx_includes " -isystem ${RX_MUSL_INCLUDE} -isystem ${gcc_dir}/include -include ${CMAKE_CURRENT_LIST_DIR}/musl_compat.h")
 
-set(CMAKE_C_FLAGS_INIT "${c_includes} -ffunction-sections -fdata-sections")
-set(CMAKE_CXX_FLAGS_INIT "${cxx_includes} -ffunction-sections -fdata-sections")
+set(CMAKE_C_FLAGS_INIT "${RX_ARCH_FLAGS} ${c_includes} -ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "${RX_ARCH_FLAGS} ${cxx_includes} -ffunction-sections -fdata-sections")
 
-set(musl_link "-static -nostdlib -Wl,--gc-sections ${RX_MUSL_LIB}/crt1.o ${RX_MUSL_LIB}/crti.o <OBJECTS> -o <TARGET> <LINK_LIBRARIES> -Wl,--start-group ${RX_MUSL_LIB}/libc.a ${libgcc} -Wl,--end-group ${RX_MUSL_LIB}/crtn.o")
+set(musl_link "-static -nostdlib -Wl,--gc-sections ${RX_MUSL_LIB}/crt1.o ${RX_MUSL_LIB}/crti.o <OBJECTS> -o <TARGET> <LINK_LIBRARIES> -Wl,--start-group ${RX_MUSL_LIB}/libc.a ${RX_BUILTINS} ${libgcc} -Wl,--end-group ${RX_MUSL_LIB}/crtn.o")
 set(CMAKE_C_LINK_EXECUTABLE "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_C_LINK_FLAGS> <LINK_FLAGS> ${musl_link}")
 set(CMAKE_CXX_LINK_EXECUTABLE "<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> ${musl_link}")
 

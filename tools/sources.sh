@@ -1,15 +1,35 @@
 #!/usr/bin/env bash
 # Builds what the project takes from Debian's source packages, once, into a
 # cache outside the tree ($RX_CACHE, default ~/.cache/rxtools), keyed by the
-# package's version; a later call with the same version only prints the path.
-#   sources.sh musl    musl's C library for the receiver (32-bit big-endian MIPS)
-#   sources.sh dash    a static /bin/sh for the emulated receiver
-#   sources.sh kernel  the emulated receiver's kernel (Debian's linux-source-6.1
-#                      and tools/vm/kernel.config), with usr/gen_init_cpio
+# package's version and what the build is given (flags, configuration); a
+# later call with the same key only prints the path.
+#   sources.sh musl     musl's C library for the receiver (32-bit big-endian
+#                       MIPS, release 1 and later)
+#   sources.sh builtins libgcc's routines that Debian builds for release 2,
+#                       for release 1, from LLVM's compiler-rt
+#   sources.sh busybox  the emulated receiver's shell and command-line tools,
+#                       static on that musl (tools/vm/busybox.config)
+#   sources.sh kernel   the emulated receiver's kernel (Debian's linux-source-6.1
+#                       and tools/vm/kernel.config), with usr/gen_init_cpio
 # Prints the installed folder on standard output; progress goes to standard error.
 set -eu
 cache=${RX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rxtools}
 jobs=$(nproc)
+vm=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm
+# The receiver's processors: MIPS32 release 1 and later (set-top cores are
+# often release 1 without an FPU; Linux emulates the FPU there), hard-float
+# o32 like Debian's libgcc. No -O here: musl then picks its own (-Os, and -O3
+# for memcpy and the other string functions).
+musl_cflags="-march=mips32"
+# Debian's libgcc is built for release 2: some of its routines use newer
+# instructions (byte swaps, double to 64-bit integer, complex products and
+# quotients; tests/release/isa.sh finds them in libgcc.a), and every one of
+# them marks a program release 2 in its ABI flags. LLVM's compiler-rt has
+# each routine in a file of its own: these, the 64-bit arithmetic and
+# conversions among them, are built for release 1 from there.
+builtins="bswapsi2 bswapdi2 muldc3 mulsc3 divdc3 divsc3
+    ashldi3 ashrdi3 lshrdi3 muldi3 divdi3 moddi3 udivdi3 umoddi3 udivmoddi4
+    fixdfdi fixunsdfdi fixsfdi fixunssfdi floatdidf floatundidf floatdisf floatundisf"
 
 say() { echo "sources: $*" >&2; }
 fail() { say "$*"; exit 1; }
@@ -44,23 +64,70 @@ fetch() {
 build_musl() {
     local dir=$1 src
     src=$(fetch musl "$dir")
-    say "building musl for mips-linux-gnu in $dir (about a minute)"
+    say "building musl for mips-linux-gnu ($musl_cflags) in $dir (about a minute)"
     (cd "$src" &&
-        ./configure --target=mips-linux-gnu CROSS_COMPILE=mips-linux-gnu- --disable-shared --prefix="$dir/prefix" &&
+        ./configure --target=mips-linux-gnu CROSS_COMPILE=mips-linux-gnu- CFLAGS="$musl_cflags" \
+            --disable-shared --prefix="$dir/prefix" &&
         make -j"$jobs" && make install) >"$dir/build.log" 2>&1 ||
         { tail -20 "$dir/build.log" >&2; fail "musl did not build (log: $dir/build.log)"; }
     cp "$src/COPYRIGHT" "$dir/prefix/COPYRIGHT"
 }
 
-build_dash() {
-    local dir=$1 src
-    src=$(fetch dash "$dir")
-    say "building a static dash for mips-linux-gnu in $dir"
-    (cd "$src" && autoreconf -fi &&
-        ./configure --host=mips-linux-gnu --enable-static CC=mips-linux-gnu-gcc CFLAGS=-Os LDFLAGS=-static &&
-        make -j"$jobs" && mkdir -p "$dir/prefix/bin" && mips-linux-gnu-strip -o "$dir/prefix/bin/sh" src/dash) \
-        >"$dir/build.log" 2>&1 ||
-        { tail -20 "$dir/build.log" >&2; fail "dash did not build (log: $dir/build.log)"; }
+# compiler-rt's builtins from LLVM's source package (only that folder is
+# unpacked), for release 1: linked before libgcc, they take its place.
+build_builtins() {
+    local dir=$1 src f
+    mkdir -p "$dir/src" "$dir/prefix/lib"
+    (cd "$dir/src" && apt-get source --download-only -q llvm-toolchain-14 >"$dir/fetch.log" 2>&1) ||
+        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source llvm-toolchain-14 failed (log: $dir/fetch.log)"; }
+    say "building compiler-rt's $(echo $builtins) for mips-linux-gnu ($musl_cflags) in $dir"
+    tar xJf "$dir"/src/llvm-toolchain-14_*.orig.tar.xz -C "$dir/src" --wildcards \
+        '*/compiler-rt/lib/builtins/*' '*/compiler-rt/LICENSE.TXT' || fail "cannot unpack compiler-rt"
+    src=$(echo "$dir"/src/*/compiler-rt)
+    for f in $builtins; do
+        mips-linux-gnu-gcc $musl_cflags -O2 -c "$src/lib/builtins/$f.c" -o "$dir/src/$f.o" 2>>"$dir/build.log" ||
+            { tail -20 "$dir/build.log" >&2; fail "compiler-rt's $f did not build (log: $dir/build.log)"; }
+    done
+    (cd "$dir/src" && mips-linux-gnu-ar rcs "$dir/prefix/lib/libbuiltins.a" $(printf '%s.o ' $builtins))
+    cp "$src/LICENSE.TXT" "$dir/prefix/LICENSE.compiler-rt"
+}
+
+# BusyBox on our musl, as the receivers' own userland is: from nothing but
+# the applets in the fragment. musl has no kernel headers; the cross
+# compiler's are reachable after musl's.
+build_busybox() {
+    local dir=$1 src musl khdr rt
+    musl=$(bash "${BASH_SOURCE[0]}" musl)
+    rt=$(bash "${BASH_SOURCE[0]}" builtins)
+    src=$(fetch busybox "$dir")
+    khdr=$dir/kernel-headers
+    mkdir -p "$khdr"
+    for d in asm asm-generic linux mtd; do ln -sfn "/usr/mips-linux-gnu/include/$d" "$khdr/$d"; done
+    say "building BusyBox for mips-linux-gnu on musl in $dir (about a minute)"
+    local make=(make -C "$src" CROSS_COMPILE=mips-linux-gnu- CC="$musl/bin/musl-gcc $musl_cflags -isystem $khdr"
+        -j"$jobs")
+    (cd "$src" && "${make[@]}" allnoconfig &&
+        grep -E '^CONFIG_' "$busybox_config" | while IFS='=' read -r sym value; do
+            sed -i -e "/^# $sym is not set\$/d" -e "/^$sym=/d" .config && echo "$sym=$value" >>.config
+        done && sed -i '/^CONFIG_EXTRA_LDFLAGS=/d' .config &&
+        echo "CONFIG_EXTRA_LDFLAGS=\"-Wl,--whole-archive $rt/lib/libbuiltins.a -Wl,--no-whole-archive\"" >>.config &&
+        yes '' | "${make[@]}" oldconfig && "${make[@]}" && "${make[@]}" CONFIG_PREFIX="$dir/prefix" install) \
+        >"$dir/build.log" 2>&1 || { tail -20 "$dir/build.log" >&2; fail "BusyBox did not build (log: $dir/build.log)"; }
+    config_took "$busybox_config" "$src/.config" || fail "BusyBox's configuration did not take: $missed"
+    cp "$src/.config" "$dir/prefix/busybox.config"
+    cp "$src/busybox_unstripped" "$dir/prefix/busybox.unstripped" # with its functions' names, for the scan
+}
+
+# config_took FRAGMENT CONFIG: every line of the fragment took effect; the
+# lines that did not are left in $missed.
+config_took() {
+    missed=$(grep -E '^(CONFIG_|# CONFIG_)' "$1" | while read -r line; do
+        case $line in
+            "# "*) sym=${line#\# } && ! grep -q "^${sym%% *}=" "$2" ;;
+            *) grep -qxF "$line" "$2" ;;
+        esac || echo "$line"
+    done)
+    [ -z "$missed" ]
 }
 
 # The kernel comes from Debian's linux-source package: Malta's defconfig
@@ -78,32 +145,35 @@ build_kernel() {
         scripts/kconfig/merge_config.sh -m .config "$kernel_config" && "${make[@]}" olddefconfig &&
         "${make[@]}" vmlinux && gcc -O2 -o usr/gen_init_cpio usr/gen_init_cpio.c) >"$dir/build.log" 2>&1 ||
         { tail -20 "$dir/build.log" >&2; fail "the kernel did not build (log: $dir/build.log)"; }
-    # Every line of the fragment must have taken effect.
-    local missed
-    missed=$(grep -E '^(CONFIG_|# CONFIG_)' "$kernel_config" | while read -r line; do
-        case $line in
-            "# "*) sym=${line#\# } && ! grep -q "^${sym%% *}=" "$src/.config" ;;
-            *) grep -qxF "$line" "$src/.config" ;;
-        esac || echo "$line"
-    done)
-    [ -z "$missed" ] || fail "the kernel's configuration did not take: $missed"
+    config_took "$kernel_config" "$src/.config" || fail "the kernel's configuration did not take: $missed"
     mkdir -p "$dir/prefix"
     cp "$src/vmlinux" "$src/usr/gen_init_cpio" "$src/.config" "$dir/prefix/"
 }
 
+# The cache key: the package's version, and a digest of what the build is given.
+digest() { sha256sum | cut -c1-12; }
 name=${1:-}
+kernel_config=$vm/kernel.config
+busybox_config=$vm/busybox.config
 case $name in
-    musl | dash) ;;
-    kernel) ;;
-    *) echo "usage: sources.sh musl|dash|kernel" >&2; exit 2 ;;
+    musl | busybox) package=$name ;;
+    builtins) package=llvm-toolchain-14 ;;
+    kernel) package=linux-source-6.1 ;;
+    *) echo "usage: sources.sh musl|builtins|busybox|kernel" >&2; exit 2 ;;
 esac
 if [ "$name" = kernel ]; then
-    kernel_config=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm/kernel.config
-    version=$(dpkg-query -W -f='${Version}' linux-source-6.1 2>/dev/null) || fail "package linux-source-6.1 is missing"
-    version=$version-$(sha256sum "$kernel_config" | cut -c1-12)
+    version=$(dpkg-query -W -f='${Version}' $package 2>/dev/null) || fail "package $package is missing"
+    version=$version-$(digest <"$kernel_config")
 else
-    ensure_deb_src "$name"
-    version=$(apt-cache showsrc "$name" | sed -n 's/^Version: //p' | sort -V | tail -1)
+    ensure_deb_src $package
+    version=$(apt-cache showsrc $package | sed -n 's/^Version: //p' | sort -V | tail -1)
+    version=${version#*:}
+    case $name in
+        musl) version=$version-$(printf '%s' "$musl_cflags" | digest) ;;
+        builtins) version=$version-$(printf '%s %s' "$musl_cflags" "$builtins" | digest) ;;
+        busybox) version=$version-$( (cat "$busybox_config"; for b in musl builtins; do
+            basename "$(dirname "$(bash "${BASH_SOURCE[0]}" $b)")"; done) | digest) ;;
+    esac
 fi
 dir=$cache/$name-$version
 if [ ! -f "$dir/done" ]; then

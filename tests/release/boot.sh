@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # The release's programs on a booted big-endian MIPS kernel (tools/vm/rxvm),
-# against the same programs in the simulated receiver: the device's geometry,
-# the statuses, verdump's report byte for byte, the display pixel for pixel
-# (as stored, one field above the other, as the display shows the buffer),
-# and the "mmap" report without a frame-buffer device.
+# on an old box's processor (the 4Kc: MIPS32 release 1, no FPU), against the
+# same programs in the simulated receiver: the device's geometry, the
+# statuses, verdump's report byte for byte, the display pixel for pixel (as
+# stored, one field above the other, as the display shows the buffer). The
+# same workload again with an old kernel's system calls (the oldest the
+# release needs: everything above set_thread_area answers ENOSYS) gives the
+# same statuses, report and screen; one call fewer and the programs cannot
+# start. Without a device, and on a display smaller than the receiver's, the
+# drawing programs give the "mmap" report and draw nothing.
 #   tests/release/boot.sh [BUILD]     default: build/receiver
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -12,50 +17,103 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 suite=boot
 . "$top/tests/lib.sh"
+# The last o32 system call the release needs: set_thread_area.
+line=4283
+
+# The kernel and BusyBox, built once: their progress shows here.
+if command -v qemu-system-mips >/dev/null; then
+    bash "$top/tools/sources.sh" kernel >/dev/null && bash "$top/tools/sources.sh" busybox >/dev/null || exit 1
+fi
+
+# boot NAME RXVM-OPTIONS...: boots with the script $work/NAME.sh; the console
+# is left in $work/NAME.console, the display in $work/NAME.png.
+boot() {
+    local name=$1 status
+    shift
+    "$top/tools/vm/rxvm" -p "$build" -s "$work/$name.sh" -o "$work/$name.png" -t 300 "$@" </dev/null \
+        >"$work/$name.raw" 2>&1
+    status=$?
+    tr -d '\r' <"$work/$name.raw" >"$work/$name.console"
+    if [ $status -eq 77 ]; then
+        grep '^rxvm: cannot boot' "$work/$name.console"
+        exit 77
+    fi
+    check "the emulated receiver boots and runs the $name script" test $status -eq 0 ||
+        { tail -30 "$work/$name.console"; finish; }
+}
+said() { grep -x -- "rxvm: $1" "$work/$2.console" >/dev/null; }
 
 job=$(bash "$top/tests/release/sample_run.sh" --job)
-cat >"$work/script" <<SH
-splash; echo "rxvm: status splash \$?"
-runbar '$job'; echo "rxvm: status runbar \$?"
-echo "rxvm: report begins"; verdump; s=\$?; echo "rxvm: report ends"; echo "rxvm: status verdump \$s"
+cat >"$work/receiver.sh" <<SH
+# workload LABEL [WRAPPER...]: the sample workload, and runbar over a few dots
+# (its completion pauses), from a blank screen; the report and the screen are
+# kept in /tmp/LABEL.report and /tmp/LABEL.fb.
+workload() {
+    label=\$1
+    shift
+    head -c 1658880 /dev/zero >/dev/fb0
+    "\$@" splash; echo "rxvm: \$label splash \$?"
+    "\$@" runbar '$job'; echo "rxvm: \$label runbar \$?"
+    "\$@" runbar 'printf ...'; echo "rxvm: \$label runbar over a few dots \$?"
+    "\$@" verdump >/tmp/\$label.report; echo "rxvm: \$label verdump \$?"
+    head -c 1658880 /dev/fb0 >/tmp/\$label.fb
+}
+workload plain
+workload old rxguest upto $line
+echo "rxvm: report begins"; cat /tmp/plain.report; echo "rxvm: report ends"
+cmp -s /tmp/plain.report /tmp/old.report; echo "rxvm: the old kernel's report differs \$?"
+cmp -s /tmp/plain.fb /tmp/old.fb; echo "rxvm: the old kernel's screen differs \$?"
+rxguest upto $((line - 1)) splash; echo "rxvm: below the line splash \$?"
+rxguest upto $line rxguest nosys $((line + 1)); echo "rxvm: above the line ENOSYS \$?"
+rxguest nosys $((line + 1)); echo "rxvm: without the filter ENOSYS \$?"
 rxguest hide /dev/fb0
-runbar true; echo "rxvm: status runbar without a device \$?"
-splash; echo "rxvm: status splash without a device \$?"
+runbar true; echo "rxvm: runbar without a device \$?"
+splash; echo "rxvm: splash without a device \$?"
 rxguest show /dev/fb0
 SH
-# The kernel and the shell, built once: their progress shows here.
-if command -v qemu-system-mips >/dev/null; then
-    bash "$top/tools/sources.sh" kernel >/dev/null && bash "$top/tools/sources.sh" dash >/dev/null || exit 1
-fi
-"$top/tools/vm/rxvm" -p "$build" -s "$work/script" -o "$work/display.png" -t 300 </dev/null >"$work/console.raw" 2>&1
-status=$?
-tr -d '\r' <"$work/console.raw" >"$work/console"
-if [ $status -eq 77 ]; then
-    grep '^rxvm: cannot boot' "$work/console"
-    exit 77
-fi
-check "the emulated receiver boots and runs the script" test $status -eq 0 || { tail -30 "$work/console"; exit 1; }
-console() { grep -x -- "$1" "$work/console" >/dev/null; }
+boot receiver
+check "the processor is the 4Kc" grep -q '^CPU0 revision is: .*(MIPS 4Kc)' "$work/receiver.console"
 check "the device is 720x576, 32 bits a pixel, 2,880 bytes a line" \
-    grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$work/console"
-for p in splash runbar verdump; do check "$p exits 0" console "rxvm: status $p 0"; done
-check "runbar without a device exits 1" console "rxvm: status runbar without a device 1"
-check "splash without a device exits 1" console "rxvm: status splash without a device 1"
-check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/console")" -eq 2
+    grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$work/receiver.console"
+for run in plain old; do
+    for p in splash runbar "runbar over a few dots" verdump; do
+        check "$run: $p exits 0" said "$run $p 0" receiver
+    done
+done
+check "the old kernel's system calls give the same report" said "the old kernel's report differs 0" receiver
+check "the old kernel's system calls give the same screen" said "the old kernel's screen differs 0" receiver
+check "one call fewer ($((line - 1))) and splash cannot start" \
+    grep -q -x -E 'rxvm: below the line splash [1-9][0-9]*' "$work/receiver.console"
+check "above the line a call answers ENOSYS, without the filter not" \
+    eval 'said "above the line ENOSYS 0" receiver && said "without the filter ENOSYS 1" receiver'
+check "runbar without a device exits 1" said "runbar without a device 1" receiver
+check "splash without a device exits 1" said "splash without a device 1" receiver
+check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/receiver.console")" -eq 2
 
 # The same programs and data in the simulated receiver.
 root=$work/sim
-bash "$top/tests/release/sample_run.sh" "$build" "$root"
-check "the simulated receiver runs the same programs" test $? -eq 0
-sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/console" | sed '1d;$d' >"$work/report"
+check "the simulated receiver runs the same programs" bash "$top/tests/release/sample_run.sh" "$build" "$root"
+sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/receiver.console" | sed '1d;$d' >"$work/report"
 check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$root/report"
 check "the report has a line per record" test "$(wc -l <"$work/report")" -eq 37
-
 "$top/build/native/tools/fbshot" -b -s "$root/dev/fb0" "$work/sim.png"
-differ=$(compare -metric AE "$work/display.png" "$work/sim.png" null: 2>&1)
+differ=$(compare -metric AE "$work/receiver.png" "$work/sim.png" null: 2>&1)
 check "the display shows the simulated receiver's screen, pixel for pixel ($differ differ)" test "$differ" = 0
 "$top/build/native/tools/fbshot" -b "$root/dev/fb0" "$work/woven.png"
-woven=$(compare -metric AE "$work/display.png" "$work/woven.png" null: 2>&1)
+woven=$(compare -metric AE "$work/receiver.png" "$work/woven.png" null: 2>&1)
 check "the comparison sees a difference: the woven picture differs ($woven)" test "$woven" != 0
+
+# A display smaller than the receiver's: 640x480, 1,228,800 bytes.
+cat >"$work/small.sh" <<'SH'
+runbar true; echo "rxvm: runbar on a small display $?"
+splash; echo "rxvm: splash on a small display $?"
+cmp -s -n 1228800 /dev/fb0 /dev/zero; echo "rxvm: the small display holds other than black $?"
+SH
+boot small -m 640x480
+check "the small device is 640x480" grep -q '^rxvm: fb0: 640x480, 32 bits a pixel' "$work/small.console"
+check "runbar on a small display exits 1" said "runbar on a small display 1" small
+check "splash on a small display exits 1" said "splash on a small display 1" small
+check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/small.console")" -eq 2
+check "nothing is drawn on the small display" said "the small display holds other than black 0" small
 
 finish

@@ -20,9 +20,11 @@ for prog in runbar splash verdump; do
     machine=$(readelf -h "$f" | sed -n 's/ *Machine: *//p')
     data=$(readelf -h "$f" | sed -n 's/ *Data: *//p')
     [ "$machine" = "MIPS R3000" ] && [[ $data == *"big endian"* ]] || { echo "FAILED: $prog is $machine, $data"; status=1; }
+    isa=$(readelf -A "$f" | sed -n 's/^ISA: *//p')
+    [ "$isa" = MIPS32 ] || { echo "FAILED: $prog is built for $isa, not MIPS32 release 1"; status=1; }
     readelf -d "$f" | grep -q NEEDED && { echo "FAILED: $prog is linked dynamically"; status=1; }
     readelf -l "$f" | grep -q INTERP && { echo "FAILED: $prog needs a program interpreter"; status=1; }
     readelf -S "$f" | grep -q '\.symtab' && { echo "FAILED: $prog is not stripped"; status=1; }
 done
-[ $status -eq 0 ] && echo "package: $tarball holds README, COPYRIGHT.musl and bin/runbar, bin/splash, bin/verdump (static on musl, stripped)"
+[ $status -eq 0 ] && echo "package: $tarball holds README, COPYRIGHT.musl and bin/runbar, bin/splash, bin/verdump (static on musl, MIPS32 release 1, stripped)"
 exit $status

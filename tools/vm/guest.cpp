@@ -1,8 +1,16 @@
 // rxguest: the few things the emulated receiver's init needs that its shell
 // cannot do. It runs inside the emulated receiver, never on the box.
 //   rxguest mount          proc, sysfs and devtmpfs at /proc, /sys and /dev
-//   rxguest screen         sets /dev/fb0 to 720x576, 32 bits a pixel, unblanks
-//                          it, and prints the geometry the device reports
+//   rxguest screen [W H]   sets /dev/fb0 to W x H (default 720x576), 32 bits a
+//                          pixel, unblanks it, and prints the geometry the
+//                          device reports
+//   rxguest upto N PROGRAM [ARG...]
+//                          runs PROGRAM with an old kernel's system calls:
+//                          every o32 call numbered above N answers ENOSYS, in
+//                          PROGRAM and in all it starts (o32 calls are
+//                          numbered in the order Linux added them)
+//   rxguest nosys N        calls system call N without arguments: status 0
+//                          when it answers ENOSYS, 1 otherwise
 //   rxguest hide PATH      renames PATH to PATH.hidden (a missing device)
 //   rxguest show PATH      renames it back
 //   rxguest wait           waits until the machine is stopped
@@ -10,13 +18,20 @@
 #include "fb/fb.hpp"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/audit.h>
 #include <linux/fb.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/reboot.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 static int fail(const char* what)
@@ -38,7 +53,7 @@ static int mount_all()
 
 // Nothing on the machine sets the display's mode (no console draws on it),
 // so the receiver's geometry is asked for here.
-static int set_screen()
+static int set_screen(unsigned width, unsigned height)
 {
     const int fd = open(fb_path, O_RDWR);
     if (fd < 0)
@@ -46,8 +61,8 @@ static int set_screen()
     fb_var_screeninfo var{};
     if (ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0)
         return fail("FBIOGET_VSCREENINFO");
-    var.xres = var.xres_virtual = fb_width;
-    var.yres = var.yres_virtual = fb_height;
+    var.xres = var.xres_virtual = width;
+    var.yres = var.yres_virtual = height;
     var.bits_per_pixel = 32;
     var.xoffset = var.yoffset = 0;
     var.activate = FB_ACTIVATE_NOW | FB_ACTIVATE_FORCE;
@@ -60,6 +75,37 @@ static int set_screen()
     printf("fb0: %ux%u, %u bits a pixel, %u bytes a line, %u bytes\n", var.xres, var.yres, var.bits_per_pixel,
            fix.line_length, fix.smem_len);
     return 0;
+}
+
+// A seccomp filter: o32 calls above the line answer ENOSYS, the rest run;
+// calls of any other ABI end the process.
+static int run_upto(unsigned last, char** argv)
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_MIPS, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, last, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog filter{sizeof code / sizeof code[0], code};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        return fail("PR_SET_NO_NEW_PRIVS");
+    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0)
+        return fail("PR_SET_SECCOMP");
+    execvp(argv[0], argv);
+    return fail(argv[0]);
+}
+
+static int answers_nosys(long number)
+{
+    const long r = syscall(number, 0, 0, 0, 0);
+    if (r == -1 && errno == ENOSYS)
+        return 0;
+    printf("system call %ld answered %ld (%s)\n", number, r, r == -1 ? strerror(errno) : "no error");
+    return 1;
 }
 
 static int rename_to(const char* from, const char* suffix_from, const char* suffix_to)
@@ -75,8 +121,14 @@ int main(int argc, char** argv)
     const char* what = argc > 1 ? argv[1] : "";
     if (strcmp(what, "mount") == 0)
         return mount_all();
-    if (strcmp(what, "screen") == 0)
-        return set_screen();
+    if (strcmp(what, "screen") == 0 && argc == 2)
+        return set_screen(fb_width, fb_height);
+    if (strcmp(what, "screen") == 0 && argc == 4)
+        return set_screen(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
+    if (strcmp(what, "upto") == 0 && argc >= 4)
+        return run_upto(strtoul(argv[2], nullptr, 10), argv + 3);
+    if (strcmp(what, "nosys") == 0 && argc == 3)
+        return answers_nosys(strtol(argv[2], nullptr, 10));
     if (strcmp(what, "hide") == 0 && argc == 3)
         return rename_to(argv[2], "", ".hidden");
     if (strcmp(what, "show") == 0 && argc == 3)
@@ -90,6 +142,7 @@ int main(int argc, char** argv)
         for (;;)
             pause();
     }
-    fprintf(stderr, "usage: rxguest mount | screen | hide PATH | show PATH | wait | off\n");
+    fprintf(stderr, "usage: rxguest mount | screen [W H] | upto N PROGRAM [ARG...] | nosys N | hide PATH | show PATH"
+                    " | wait | off\n");
     return 2;
 }
