@@ -5,7 +5,7 @@ set(CMAKE_SYSTEM_PROCESSOR mips)
 set(RX_TRIPLE mips-linux-gnu)
 # Every MIPS32 processor from release 1 on, with or without an FPU (Linux
 # emulates it), hard-float o32 like Debian's libgcc; musl is built the same way.
-set(RX_ARCH_FLAGS "-march=mips32")
+set(RX_ARCH_FLAGS "-march=mips32 -fno-pie")
 
 # rx_source(NAME): what tools/sources.sh NAME built, in the environment
 # variable RX_<NAME> (the toolchain file is read again for every check).

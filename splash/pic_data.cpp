@@ -1,5 +1,6 @@
 // Generated from splash/splash.png by tools/picenc, which checked that it
-// paints that picture; do not edit. To regenerate:
+// paints that picture; do not edit. To regenerate (the test pic_in_sync
+// runs this line):
 //   build/native/tools/picenc splash/splash.png splash/pic_data.cpp
 #include "splash/pic.hpp"
 #include "splash/picture.hpp"

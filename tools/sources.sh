@@ -9,6 +9,7 @@
 #                       for release 1, from LLVM's compiler-rt
 #   sources.sh busybox  the emulated receiver's shell and command-line tools,
 #                       static on that musl (tools/vm/busybox.config)
+#   sources.sh qemu-plugin  QEMU's plugin header, for the painter's cost meter
 #   sources.sh kernel   the emulated receiver's kernel (Debian's linux-source-6.1
 #                       and tools/vm/kernel.config), with usr/gen_init_cpio
 # Prints the installed folder on standard output; progress goes to standard error.
@@ -92,6 +93,18 @@ build_builtins() {
     cp "$src/LICENSE.TXT" "$dir/prefix/LICENSE.compiler-rt"
 }
 
+# QEMU's plugin header, for the painter's cost meter (bench/meter.cpp), from
+# the source package of the QEMU that runs it.
+build_qemu-plugin() {
+    local dir=$1
+    mkdir -p "$dir/src" "$dir/prefix/include"
+    (cd "$dir/src" && apt-get source --download-only -q "qemu=$qemu_version" >"$dir/fetch.log" 2>&1) ||
+        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source qemu=$qemu_version failed (log: $dir/fetch.log)"; }
+    tar xJf "$dir"/src/qemu_*.orig.tar.xz -C "$dir/src" --wildcards '*/include/qemu/qemu-plugin.h' ||
+        fail "cannot unpack QEMU's plugin header"
+    cp "$dir"/src/*/include/qemu/qemu-plugin.h "$dir/prefix/include/"
+}
+
 # BusyBox on our musl, as the receivers' own userland is: from nothing but
 # the applets in the fragment. musl has no kernel headers; the cross
 # compiler's are reachable after musl's.
@@ -159,11 +172,16 @@ case $name in
     musl | busybox) package=$name ;;
     builtins) package=llvm-toolchain-14 ;;
     kernel) package=linux-source-6.1 ;;
-    *) echo "usage: sources.sh musl|builtins|busybox|kernel" >&2; exit 2 ;;
+    qemu-plugin) package=qemu ;;
+    *) echo "usage: sources.sh musl|builtins|busybox|kernel|qemu-plugin" >&2; exit 2 ;;
 esac
 if [ "$name" = kernel ]; then
     version=$(dpkg-query -W -f='${Version}' $package 2>/dev/null) || fail "package $package is missing"
     version=$version-$(digest <"$kernel_config")
+elif [ "$name" = qemu-plugin ]; then
+    ensure_deb_src $package
+    qemu_version=$(dpkg-query -W -f='${source:Version}' qemu-user 2>/dev/null) || fail "package qemu-user is missing"
+    version=${qemu_version#*:}
 else
     ensure_deb_src $package
     version=$(apt-cache showsrc $package | sed -n 's/^Version: //p' | sort -V | tail -1)

@@ -1,7 +1,10 @@
-# picenc refuses what it cannot encode with a message and a non-zero status.
+# picenc refuses what it cannot encode, and a wrong command line, with a
+# message saying what was wrong and a non-zero status; a picture made with
+# --background stays in sync with the options it was made with.
 #   picenc_errors.sh PICENC DRAWSPLASH MKPICTURES
 set -u
-picenc=$1 drawsplash=$2 mkpictures=$3
+picenc=$(realpath "$1") drawsplash=$2 mkpictures=$3
+here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
@@ -32,5 +35,47 @@ if "$picenc" --background 102050 "$tmp/logo-alpha.png" "$tmp/out.cpp" >"$tmp/sai
     echo "ok: with a background colour the soft edges are blended"
 else
     echo "FAILED: --background: $(cat "$tmp/said")"; failed=$((failed + 1))
+fi
+
+# misuses ARGS|MESSAGE: status 2 and a line saying what was wrong.
+while IFS='|' read -r args message; do
+    # shellcheck disable=SC2086 # the arguments are words
+    "$picenc" $args 2>"$tmp/err" >/dev/null
+    status=$?
+    if [ $status -eq 2 ] && [ "$(wc -l <"$tmp/err")" -eq 1 ] && grep -qF "picenc: $message (picenc --help for the usage)" "$tmp/err"; then
+        echo "ok: picenc $args: $(cat "$tmp/err")"
+    else
+        echo "FAILED: picenc $args: status $status, $(cat "$tmp/err")"; failed=$((failed + 1))
+    fi
+done <<TABLE
+--colour 000000 a.png b.cpp|unknown option --colour
+--background 12345 a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '12345'
+--background|--background needs a value
+--max-bytes lots a.png b.cpp|--max-bytes takes a number of bytes, not 'lots'
+a.png|expected PICTURE.png and OUTPUT, got 1 argument
+|expected PICTURE.png and OUTPUT, got 0 arguments
+TABLE
+if "$picenc" --help >"$tmp/help" 2>&1 && grep -q '^usage: picenc' "$tmp/help"; then
+    echo "ok: --help prints the usage and exits 0"
+else
+    echo "FAILED: --help"; failed=$((failed + 1))
+fi
+if ! "$picenc" --max-bytes 20000 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" &&
+    grep -q "needs 20812 bytes in splash, more than --max-bytes 20000" "$tmp/err"; then
+    echo "ok: a picture over --max-bytes is refused with its size"
+else
+    echo "FAILED: --max-bytes: $(cat "$tmp/err")"; failed=$((failed + 1))
+fi
+
+# A soft-edged logo, made with --background as picenc asks: the sync test
+# regenerates it with the same option and passes.
+mkdir -p "$tmp/tree/splash"
+cp "$tmp/logo-alpha.png" "$tmp/tree/splash/splash.png"
+(cd "$tmp/tree" && "$picenc" --background 000000 splash/splash.png splash/pic_data.cpp >/dev/null &&
+    bash "$here/in_sync.sh" "$picenc") >"$tmp/sync" 2>&1
+if [ $? -eq 0 ]; then
+    echo "ok: a picture made with --background stays in sync: $(tail -1 "$tmp/sync")"
+else
+    echo "FAILED: in sync after --background: $(cat "$tmp/sync")"; failed=$((failed + 1))
 fi
 [ $failed -eq 0 ]

@@ -84,6 +84,39 @@ TEST(Paint, TokensRunAcrossTheFieldBoundary)
     EXPECT_EQ(s.words[field_words + 2], old);
 }
 
+// Every length a token can take up to a few rows of eight, as a run, a skip
+// run and a literal, painted with room to spare and on a screen that ends
+// just after it: exactly its pixels change, and those after it land right.
+TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
+{
+    enum kind { run, skip_run, literal };
+    for (const kind k : {run, skip_run, literal}) {
+        for (std::uint32_t n = k == literal ? 1 : 0; n <= 40; ++n) { // a count of 0 is the end word
+            std::vector<std::uint32_t> picture{1003, red};
+            if (k == literal) {
+                picture.push_back(n);
+                for (std::uint32_t i = 0; i < n; ++i)
+                    picture.push_back(0xFF000000 | i);
+            } else {
+                picture.insert(picture.end(), {pic_run + n, k == run ? blue : pic_skip});
+            }
+            picture.insert(picture.end(), {1002, red, 0});
+            for (const std::size_t room : {std::size_t{fb_words}, std::size_t{n} + 5}) {
+                std::vector<pixel_t> screen(room, old);
+                ASSERT_EQ(pic_paint(picture, screen), n + 5) << "kind " << k << ", length " << n;
+                for (std::size_t i = 0; i < room; ++i) {
+                    pixel_t want = old;
+                    if (i < 3 || (i >= n + 3 && i < n + 5))
+                        want = red;
+                    else if (i < n + 3)
+                        want = k == run ? blue : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
+                    ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
+                }
+            }
+        }
+    }
+}
+
 // Malformed pictures: no read past the picture, no write past the screen.
 TEST(Paint, TokenCrossingEitherEndStopsThePainting)
 {

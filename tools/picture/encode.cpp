@@ -148,11 +148,14 @@ bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::
     return true;
 }
 
-std::string generated_source(std::span<const std::uint32_t> words)
+std::string generated_source(std::span<const std::uint32_t> words, const std::string& options)
 {
     std::string s = "// Generated from splash/splash.png by tools/picenc, which checked that it\n"
-                    "// paints that picture; do not edit. To regenerate:\n"
-                    "//   build/native/tools/picenc splash/splash.png splash/pic_data.cpp\n"
+                    "// paints that picture; do not edit. To regenerate (the test pic_in_sync\n"
+                    "// runs this line):\n"
+                    "//   build/native/tools/picenc " +
+                    (options.empty() ? "" : options + " ") +
+                    "splash/splash.png splash/pic_data.cpp\n"
                     "#include \"splash/pic.hpp\"\n"
                     "#include \"splash/picture.hpp\"\n\n"
                     "// clang-format off\n"

@@ -28,5 +28,7 @@ std::vector<std::uint32_t> encode_picture(std::span<const std::uint32_t> pixels)
 // Walks and paints the encoding: true when it paints exactly these pixels.
 bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::uint32_t> pixels, std::string& why);
 
-// The C++ source that embeds the words as the array pic.
-std::string generated_source(std::span<const std::uint32_t> words);
+// The C++ source that embeds the words as the array pic. Its head records
+// the command that regenerates it, with the options that change the
+// encoding (such as --background 000000).
+std::string generated_source(std::span<const std::uint32_t> words, const std::string& options);

@@ -4,8 +4,11 @@
 //   gradient.png    a smooth diagonal colour gradient (many short tokens)
 //   logo.png        flat areas with anti-aliased edges, opaque
 //   logo-alpha.png  the same logo on a transparent background, soft edges
+//   photo.png       a landscape as a camera takes it: smooth shapes under
+//                   the sensor's noise, so that hardly two neighbours match
 #include "png_io.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -85,13 +88,46 @@ picture logo(bool transparent)
     return p;
 }
 
+// A sky fading to the horizon with a sun, two rows of hills and a lake that
+// mirrors the sky, each pixel with a little noise of its own.
+picture photo()
+{
+    picture p = blank();
+    std::uint32_t state = 88172645u;
+    const auto noise = [&] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return int(state % 7) - 3;
+    };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double far_hill = 300 + 40 * std::sin(x / 90.0) + 15 * std::sin(x / 23.0);
+            const double near_hill = 380 + 30 * std::sin(x / 140.0 + 1) + 10 * std::sin(x / 31.0);
+            const int sky_y = y < 430 ? y : 860 - y; // the lake mirrors the sky
+            double r = 90 + sky_y * 0.25, g = 140 + sky_y * 0.15, b = 230 - sky_y * 0.1;
+            if (std::hypot(x - 540, sky_y - 120) < 40)
+                r = 255, g = 240, b = 190;
+            if (y >= 430)
+                r *= 0.6, g *= 0.7, b *= 0.8;
+            else if (y > near_hill)
+                r = 60 + (y - near_hill) * 0.3, g = 110 + (y - near_hill) * 0.2, b = 50;
+            else if (y > far_hill)
+                r = 100, g = 120 + (y - far_hill) * 0.2, b = 110;
+            const auto channel = [&](double v) { return std::uint8_t(std::clamp(int(v) + noise(), 0, 255)); };
+            p.pixels[std::size_t(y) * width + x] = rgba{channel(r), channel(g), channel(b), 255};
+        }
+    }
+    return p;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2) {
         fprintf(stderr,
-                "usage: mkpictures FOLDER\n  writes noise.png, gradient.png, logo.png and logo-alpha.png there\n");
+                "usage: mkpictures FOLDER\n  writes noise.png, gradient.png, logo.png, logo-alpha.png and photo.png there\n");
         return 2;
     }
     const std::string dir = argv[1];
@@ -102,7 +138,8 @@ int main(int argc, char** argv)
     } pictures[] = {{"noise", noise(), false},
                     {"gradient", gradient(), false},
                     {"logo", logo(false), false},
-                    {"logo-alpha", logo(true), true}};
+                    {"logo-alpha", logo(true), true},
+                    {"photo", photo(), false}};
     for (const auto& p : pictures) {
         std::string why;
         if (!write_png((dir + "/" + p.name + ".png").c_str(), p.pic, why, p.alpha)) {

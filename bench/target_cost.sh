@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The painter's cost on the receiver's processor, counted, not timed: each
+# picture is encoded as picenc does and painted once by the release's painter
+# (build/receiver/paintpic, MIPS32 release 1) under qemu-mips, whose plugin
+# (bench/meter.cpp) counts the instructions executed and the stores into the
+# screen by kind. The screen is mapped uncached on the box, so each store
+# into it is one bus write: one per pixel is the least there can be. memcpy
+# of one frame is the baseline. The painted screen is checked against the
+# picture. The counts are exact and the same on every machine.
+#   bench/target_cost.sh [--check] [PICTURE.png ...]
+# Without pictures: our own boot picture and those of tools/mkpictures. With
+# --check, fails unless every picture costs exactly one bus write per pixel,
+# all word stores, none elsewhere in the loop, and at most these instructions
+# per pixel: our own 2.0, noise, logo and photo 3.0, the gradient 4.0.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+native=$top/build/native
+check=0
+[ "${1:-}" = --check ] && { check=1; shift; }
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+for f in "$native/tools/picenc" "$native/tools/fbshot" "$native/tools/mkpictures" "$native/bench/libmeter.so" \
+    "$top/build/receiver/paintpic"; do
+    [ -e "$f" ] || { echo "target_cost: $f is missing (cmake --build --preset native; --preset receiver)" >&2; exit 1; }
+done
+if [ $# -eq 0 ]; then
+    "$native/tools/mkpictures" "$tmp" || exit 1
+    set -- "$top/splash/splash.png" "$tmp/noise.png" "$tmp/gradient.png" "$tmp/logo.png" "$tmp/photo.png"
+fi
+pixels=414720
+
+# limit NAME: the instructions per pixel a picture may cost.
+limit() {
+    case $1 in
+        "our own") echo 2.0 ;;
+        gradient) echo 4.0 ;;
+        *) echo 3.0 ;;
+    esac
+}
+
+status=0
+printf '%-10s %8s %7s %10s %7s  %-28s %7s %6s\n' picture words tokens instructions "per px" "stores into the screen" "writes" "other"
+for png in "$@"; do
+    name=$(basename "$png" .png)
+    said=$("$native/tools/picenc" --words "$png" "$tmp/$name.words") || exit 1
+    words=$(sed -n 's/.*: \([0-9]*\) words,.*/\1/p' <<<"$said")
+    tokens=$(sed -n 's/.* \([0-9]*\) tokens:.*/\1/p' <<<"$said")
+    qemu-mips -plugin "$native/bench/libmeter.so,out=$tmp/$name.count" "$top/build/receiver/paintpic" -m \
+        "$tmp/$name.words" "$tmp/$name.fb" >/dev/null || { echo "target_cost: $name: paintpic failed" >&2; exit 1; }
+    "$native/tools/fbshot" -b "$tmp/$name.fb" "$tmp/$name.shot.png" 2>/dev/null
+    differ=$(compare -metric AE "$png" "$tmp/$name.shot.png" null: 2>&1)
+    for stretch in 1 2; do
+        line=$(sed -n "${stretch}p" "$tmp/$name.count")
+        read -r _ _ _ insns _ screen _ others kinds <<<"$line"
+        per=$(awk -v i="$insns" -v p=$pixels 'BEGIN { printf "%.3f", i / p }')
+        writes=$(awk -v s="$screen" -v p=$pixels 'BEGIN { printf "%.3f", s / p }')
+        label=$name
+        [ "$png" = "$top/splash/splash.png" ] && label="our own"
+        [ $stretch = 2 ] && { [ "$png" = "$1" ] || continue; label=memcpy words=- tokens=-; }
+        printf '%-10s %8s %7s %10s %7s  %-28s %7s %6s\n' "$label" "$words" "$tokens" "$insns" "$per" "$kinds" \
+            "$writes" "$others"
+        [ $stretch = 1 ] && [ $check = 1 ] || continue
+        max=$(limit "$label")
+        problems=()
+        [ "$differ" = 0 ] || problems+=("the screen differs from the picture in $differ pixels")
+        [ "$screen" = $pixels ] || problems+=("$screen bus writes, not one per pixel")
+        [ "$kinds" = "sw=$pixels" ] || problems+=("stores other than one sw a pixel: $kinds")
+        [ "$others" -le 16 ] || problems+=("$others stores outside the screen")
+        awk -v p="$per" -v m="$max" 'BEGIN { exit !(p <= m) }' || problems+=("$per instructions a pixel, over $max")
+        if [ ${#problems[@]} -gt 0 ]; then
+            printf 'FAILED: %s: %s\n' "$name" "$(IFS=';'; echo "${problems[*]}")"
+            status=1
+        fi
+    done
+done
+[ $check = 1 ] && [ $status = 0 ] && echo "target_cost: every picture at one bus write a pixel, within its instructions"
+exit $status
