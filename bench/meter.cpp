@@ -97,8 +97,8 @@ void on_translate(qemu_plugin_id_t, qemu_plugin_tb* tb)
     }
 }
 
-void on_syscall(qemu_plugin_id_t, unsigned int, std::int64_t number, std::uint64_t, std::uint64_t length,
-                std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t)
+void on_syscall(qemu_plugin_id_t, unsigned int, std::int64_t number, std::uint64_t, std::uint64_t length, std::uint64_t,
+                std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t)
 {
     mapping_asked = (number == o32_mmap2 || number == o32_mmap) ? length : 0;
 }

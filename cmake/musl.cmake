@@ -33,4 +33,3 @@ set(CMAKE_CXX_LINK_EXECUTABLE "<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAG
 
 set(RX_STATIC ON CACHE BOOL "Link the receiver programs statically")
 set(RX_MUSL_BUILD ON CACHE BOOL "The programs are linked with musl")
-set(RX_TESTS OFF CACHE BOOL "GoogleTest needs libstdc++'s run-time, which is built for glibc")

@@ -25,6 +25,7 @@ inline void fill_pixels(pixel_t* d, pixel_t colour, std::uint32_t n)
         d[0] = colour, d[1] = colour, d[2] = colour, d[3] = colour;
         d[4] = colour, d[5] = colour, d[6] = colour, d[7] = colour;
     }
+    // clang-format off
     switch (n % 8) {
     case 7: e[-7] = colour; [[fallthrough]];
     case 6: e[-6] = colour; [[fallthrough]];
@@ -35,6 +36,7 @@ inline void fill_pixels(pixel_t* d, pixel_t colour, std::uint32_t n)
     case 1: e[-1] = colour; [[fallthrough]];
     case 0: break;
     }
+    // clang-format on
 }
 
 inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
@@ -45,6 +47,7 @@ inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
         d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = s[3];
         d[4] = s[4], d[5] = s[5], d[6] = s[6], d[7] = s[7];
     }
+    // clang-format off
     switch (n % 8) {
     case 7: e[-7] = f[-7]; [[fallthrough]];
     case 6: e[-6] = f[-6]; [[fallthrough]];
@@ -55,6 +58,7 @@ inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
     case 1: e[-1] = f[-1]; [[fallthrough]];
     case 0: break;
     }
+    // clang-format on
 }
 
 // A short run: one row of stores counted back from its end, entered by a
@@ -62,6 +66,7 @@ inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
 inline void fill_short(pixel_t* d, pixel_t colour, std::uint32_t n)
 {
     pixel_t* const e = d + n;
+    // clang-format off
     switch (n) {
     case 16: e[-16] = colour; [[fallthrough]];
     case 15: e[-15] = colour; [[fallthrough]];
@@ -82,6 +87,7 @@ inline void fill_short(pixel_t* d, pixel_t colour, std::uint32_t n)
     case 0: break;
     default: __builtin_unreachable();
     }
+    // clang-format on
 }
 #else
 // The PC: the screen is cached memory, where a few pixels stored twice cost

@@ -68,4 +68,11 @@ check "a missing service list exits 1" test $? -eq 1
 check "a missing service list is named" test "$(cat "$root/err")" = "/pvr/SERVICES/services.txt: $(errtext ENOENT)"
 check "a missing service list prints no report" test ! -s "$root/out"
 
+# A list line written the way the README shows is read with its fields.
+rm -f "$list"
+sim /bin/sh -c "$(readme_block service-line)"
+example >"$versions"
+sim "$prog" >"$root/out" 2>"$root/err"
+check "a list line written as the README shows labels its record" test "$(cut -c1-16 "$root/out")" = "07 Sample TV    "
+
 finish

@@ -275,4 +275,20 @@ TEST(Screenshot, FieldsWovenAndByteOrderAsAsked)
     EXPECT_EQ(little.pixels[0], (rgba{0, 0xFF, 0xFF, 0xFF}));
 }
 
+// The byte order told from the pixel words' top byte 0xFF: big where the
+// words begin with it, little where they end with it (even when a colour
+// byte is 0xFF too), native where nothing tells.
+TEST(Screenshot, ByteOrderToldByTheTopByte)
+{
+    std::vector<std::uint8_t> fb(fb_bytes, 0);
+    EXPECT_EQ(guess_order(fb), byte_order::native);
+    for (std::size_t i = 0; i < fb_bytes; i += 4)
+        fb[i] = 0xFF, fb[i + 1] = 0x40; // 0xFF40.... big-endian
+    EXPECT_EQ(guess_order(fb), byte_order::big);
+    std::fill(fb.begin(), fb.end(), 0);
+    for (std::size_t i = 0; i < fb_bytes; i += 4)
+        fb[i + 3] = 0xFF, fb[i] = i % 8 == 0 ? 0xFF : 0x10; // blue 0xFF in half the words
+    EXPECT_EQ(guess_order(fb), byte_order::little);
+}
+
 } // namespace

@@ -1,20 +1,48 @@
-# The README's recipe for a boot picture of one's own, run as written on a
-# photo of another size: ImageMagick makes it a 720x576 PNG, picenc the
-# picture's source (the build step is left out here).
-#   tests/picture/recipe.sh PICENC MKPICTURES
+# The README's recipes for a boot picture of one's own, run as written in a
+# scratch tree that shares this one's tools and builds (the build step is
+# left out): a photo of another size becomes the picture's source, and its
+# preview shows it with the bar filling and completed; a smaller logo with
+# soft edges keeps its transparency.
+#   tests/picture/recipe.sh       (after the native and the receiver builds)
 set -u
-picenc=$1 mkpictures=$2
-. "$(dirname "$0")/../lib.sh"
+top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tests/lib.sh"
+suite=picture-recipes
 convert -version 2>/dev/null | grep -q ImageMagick || { echo "skipped: ImageMagick is not installed"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-text=$(readme_block boot-picture)
-[ -n "$text" ] || { echo "FAILED: no boot-picture recipe in the README"; exit 1; }
-mkdir -p "$tmp/splash" "$tmp/build/native/tools"
-ln -s "$(cd "$(dirname "$picenc")" && pwd)/$(basename "$picenc")" "$tmp/build/native/tools/picenc"
-"$mkpictures" "$tmp" && convert "$tmp/gradient.png" -resize '1024x600!' -quality 90 "$tmp/my-photo.jpg" || exit 1
-(cd "$tmp" && cmake() { :; } && eval "$text") || { echo "FAILED: the recipe did not run"; exit 1; }
-size=$(identify -format '%wx%h' "$tmp/splash/splash.png")
-[ "$size" = 720x576 ] || { echo "FAILED: the recipe made a picture of $size"; exit 1; }
-grep -q '^constexpr std::uint32_t pic\[\] = {' "$tmp/splash/pic_data.cpp" || { echo "FAILED: no picture source"; exit 1; }
-echo "ok: the recipe turns a 1024x600 photo into the boot picture's source"
+mkdir -p "$tmp/splash" "$tmp/pictures"
+ln -s "$top/tools" "$tmp/tools"
+ln -s "$top/build" "$tmp/build"
+"$top/build/native/tools/mkpictures" "$tmp/pictures" || exit 1
+convert "$tmp/pictures/gradient.png" -resize '1024x600!' -quality 90 "$tmp/my-photo.jpg" || exit 1
+convert "$tmp/pictures/logo-alpha.png" -gravity center -crop 440x400+0+0 +repage "$tmp/my-logo.png" || exit 1
+
+# run NAME: the recipe in the scratch tree, its output in $tmp/NAME.out.
+run() {
+    local text
+    text=$(readme_block "$1")
+    check "the README has the recipe $1" test -n "$text" || return 1
+    (cd "$tmp" && cmake() { :; } && eval "$text") >"$tmp/$1.out" 2>&1
+    check "recipe $1 runs" test $? -eq 0 || { cat "$tmp/$1.out"; return 1; }
+}
+
+if run boot-picture; then
+    check "the photo becomes a 720x576 picture" test "$(identify -format '%wx%h' "$tmp/splash/splash.png")" = 720x576
+    check "its source is made" grep -q '^constexpr std::uint32_t pic\[\] = {' "$tmp/splash/pic_data.cpp"
+    check "picenc says the bytes it takes in splash" grep -q ' bytes in splash; ' "$tmp/boot-picture.out"
+    check "the preview is two screens side by side" test "$(identify -format '%wx%h' "$tmp/sim/preview.png")" = 1440x576
+    # The bar's boundary column while filling: dark on the left screen, light on the right's end cap side.
+    filling=$(convert "$tmp/sim/preview.png" -format '%[pixel:p{400,200}]' info:)
+    complete=$(convert "$tmp/sim/preview.png" -format '%[pixel:p{1120,200}]' info:)
+    check "the preview shows the bar filling ($filling at column 400) and completed ($complete)" \
+        test "$filling" != "$complete"
+fi
+if run boot-picture-transparent; then
+    corner=$(convert "$tmp/splash/splash.png" -format '%[fx:p{0,0}.a]' info:)
+    check "the extended area stays transparent (alpha $corner)" test "$corner" = 0
+    check "transparent pixels become skip runs" grep -Eq '\([1-9][0-9]* skip runs\)' "$tmp/boot-picture-transparent.out"
+    check "the soft edges are blended over the colour given" \
+        grep -q 'partly transparent pixels blended over 000000' "$tmp/boot-picture-transparent.out"
+fi
+finish

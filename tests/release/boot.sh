@@ -8,7 +8,9 @@
 # release needs: everything above set_thread_area answers ENOSYS) gives the
 # same statuses, report and screen; one call fewer and the programs cannot
 # start. Without a device, and on a display smaller than the receiver's, the
-# drawing programs give the "mmap" report and draw nothing.
+# drawing programs give the "mmap" report and draw nothing. The README's
+# recipes run there as written, with the box's BusyBox, and so does its rxvm
+# example; rxvm's status is the script's.
 #   tests/release/boot.sh [BUILD]     default: build/receiver
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -115,5 +117,38 @@ check "runbar on a small display exits 1" said "runbar on a small display 1" sma
 check "splash on a small display exits 1" said "splash on a small display 1" small
 check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/small.console")" -eq 2
 check "nothing is drawn on the small display" said "the small display holds other than black 0" small
+
+# The README's recipes, as written, with BusyBox's shell and tools.
+recipes=(-f "$top/tests/e2e/recipes_inside.sh:/tmp/recipes_inside.sh")
+for name in dots-loop copy-job kept-output job-status; do
+    readme_block $name >"$work/$name.sh"
+    recipes+=(-f "$work/$name.sh:/tmp/recipes/$name.sh")
+done
+echo 'sh /tmp/recipes_inside.sh /tmp/recipes' >"$work/recipes.sh"
+boot recipes "${recipes[@]}"
+while read -r verdict what; do
+    case $verdict in
+        ok:) check "emulated receiver: $what" true ;;
+        FAILED:) check "emulated receiver: $what" false ;;
+    esac
+done < <(grep -E '^(ok|FAILED): ' "$work/recipes.console")
+check "emulated receiver: every recipe was run" test "$(grep -c '^ok: recipe .* prints 1000 dots' "$work/recipes.console")" -eq 4
+
+# The README's rxvm example, as written, in a scratch tree that shares this one's tools and builds.
+example=$(readme_block rxvm-example)
+mkdir -p "$work/tree"
+ln -s "$top/tools" "$work/tree/tools"
+ln -s "$top/build" "$work/tree/build"
+(cd "$work/tree" && eval "$example") </dev/null >"$work/example.out" 2>&1
+check "the README's rxvm example runs and exits 0" test $? -eq 0 -a -s "$work/tree/sim/boot.png" ||
+    tail -20 "$work/example.out"
+check "its script's verdump shows 3 lines" test "$(grep -c ' begin_next=' "$work/example.out")" -eq 3
+
+# A script that fails: rxvm's status is the script's, and it says so.
+printf 'splsh\nrunbra x\n' >"$work/fails.sh"
+"$top/tools/vm/rxvm" -s "$work/fails.sh" -o "$work/fails.png" </dev/null >"$work/fails.out" 2>"$work/fails.err"
+status=$?
+check "a script ending with status 127 makes rxvm exit 127 ($status)" test $status -eq 127
+check "and say so" grep -q '^rxvm: the script ended with status 127$' "$work/fails.err"
 
 finish

@@ -1,5 +1,6 @@
 # The receiver package: a tarball of the three stripped MIPS programs of the
-# release (static on musl), the README for the box and musl's COPYRIGHT.
+# release (static on musl, MIPS32 release 1) in bin/, and the README for the
+# box and musl's COPYRIGHT in share/doc/rxtools/.
 set -eu
 cd "$(dirname "$0")/../.."
 cmake --preset receiver >/dev/null
@@ -12,8 +13,9 @@ trap 'rm -rf "$tmp"' EXIT
 tar xzf "$tarball" -C "$tmp"
 top=$(ls "$tmp")
 status=0
-[ -s "$tmp/$top/README" ] || { echo "FAILED: no README in $tarball"; status=1; }
-grep -q "musl" "$tmp/$top/COPYRIGHT.musl" 2>/dev/null || { echo "FAILED: no musl COPYRIGHT in $tarball"; status=1; }
+doc=$tmp/$top/share/doc/rxtools
+[ -s "$doc/README" ] || { echo "FAILED: no share/doc/rxtools/README in $tarball"; status=1; }
+grep -q "musl" "$doc/COPYRIGHT.musl" 2>/dev/null || { echo "FAILED: no musl COPYRIGHT in $tarball"; status=1; }
 for prog in runbar splash verdump; do
     f=$tmp/$top/bin/$prog
     if [ ! -x "$f" ]; then echo "FAILED: $prog missing"; status=1; continue; fi
@@ -26,5 +28,5 @@ for prog in runbar splash verdump; do
     readelf -l "$f" | grep -q INTERP && { echo "FAILED: $prog needs a program interpreter"; status=1; }
     readelf -S "$f" | grep -q '\.symtab' && { echo "FAILED: $prog is not stripped"; status=1; }
 done
-[ $status -eq 0 ] && echo "package: $tarball holds README, COPYRIGHT.musl and bin/runbar, bin/splash, bin/verdump (static on musl, MIPS32 release 1, stripped)"
+[ $status -eq 0 ] && echo "package: $tarball holds share/doc/rxtools/{README,COPYRIGHT.musl} and bin/runbar, bin/splash, bin/verdump (static on musl, MIPS32 release 1, stripped)"
 exit $status

@@ -126,8 +126,8 @@ picture photo()
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        fprintf(stderr,
-                "usage: mkpictures FOLDER\n  writes noise.png, gradient.png, logo.png, logo-alpha.png and photo.png there\n");
+        fprintf(stderr, "usage: mkpictures FOLDER\n  writes noise.png, gradient.png, logo.png, logo-alpha.png and "
+                        "photo.png there\n");
         return 2;
     }
     const std::string dir = argv[1];

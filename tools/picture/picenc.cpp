@@ -9,18 +9,17 @@
 #include <cstring>
 #include <string>
 
-static const char usage_text[] =
-    "usage: picenc [--background RRGGBB] [--max-bytes N] [--words] PICTURE.png OUTPUT\n"
-    "  Encodes PICTURE.png, any PNG of 720x576, as splash's boot picture and\n"
-    "  writes its C++ source to OUTPUT (splash/pic_data.cpp).\n"
-    "  --background RRGGBB  blend partly transparent pixels over this colour\n"
-    "                       (hexadecimal, e.g. 000000 for black); without it such\n"
-    "                       a picture is refused. Fully transparent pixels are\n"
-    "                       left as the screen holds them.\n"
-    "  --max-bytes N        refuse a picture that needs more than N bytes in splash\n"
-    "  --words              write the picture's words (big-endian) instead of the\n"
-    "                       source, for paintpic\n"
-    "  --help               this text\n";
+static const char usage_text[] = "usage: picenc [--background RRGGBB] [--max-bytes N] [--words] PICTURE.png OUTPUT\n"
+                                 "  Encodes PICTURE.png, any PNG of 720x576, as splash's boot picture and\n"
+                                 "  writes its C++ source to OUTPUT (splash/pic_data.cpp).\n"
+                                 "  --background RRGGBB  blend partly transparent pixels over this colour\n"
+                                 "                       (hexadecimal, e.g. 000000 for black); without it such\n"
+                                 "                       a picture is refused. Fully transparent pixels are\n"
+                                 "                       left as the screen holds them.\n"
+                                 "  --max-bytes N        refuse a picture that needs more than N bytes in splash\n"
+                                 "  --words              write the picture's words (big-endian) instead of the\n"
+                                 "                       source, for paintpic\n"
+                                 "  --help               this text\n";
 
 struct options {
     long background = -1;

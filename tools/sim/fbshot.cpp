@@ -10,10 +10,11 @@
 
 static int usage()
 {
-    fprintf(stderr, "usage: fbshot [-b | -l] [-s] FRAMEBUFFER OUTPUT.png\n"
+    fprintf(stderr, "usage: fbshot [-b | -l | -n] [-s] FRAMEBUFFER OUTPUT.png\n"
                     "  -b  pixel words are big-endian (the receiver, or a program run under qemu-mips)\n"
                     "  -l  pixel words are little-endian\n"
-                    "  without either, this machine's own byte order\n"
+                    "  -n  this machine's own byte order\n"
+                    "  without any, the order is told from the pixel words' top byte 0xFF, and said\n"
                     "  -s  lines as stored, one field above the other (default: woven, as a viewer sees them)\n");
     return 2;
 }
@@ -21,13 +22,16 @@ static int usage()
 int main(int argc, char** argv)
 {
     byte_order order = byte_order::native;
+    bool told = false;
     line_order lines = line_order::woven;
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         if (strcmp(argv[arg], "-b") == 0)
-            order = byte_order::big;
+            order = byte_order::big, told = true;
         else if (strcmp(argv[arg], "-l") == 0)
-            order = byte_order::little;
+            order = byte_order::little, told = true;
+        else if (strcmp(argv[arg], "-n") == 0)
+            order = byte_order::native, told = true;
         else if (strcmp(argv[arg], "-s") == 0)
             lines = line_order::stored;
         else
@@ -49,6 +53,13 @@ int main(int argc, char** argv)
     if (got != fb_bytes) {
         fprintf(stderr, "fbshot: %s: holds %zu bytes, a frame buffer has %zu\n", in_path, got, fb_bytes);
         return 1;
+    }
+    if (!told) {
+        order = guess_order(fb);
+        fprintf(stderr, "fbshot: %s: %s\n", in_path,
+                order == byte_order::big      ? "big-endian pixel words (a MIPS program's)"
+                : order == byte_order::little ? "little-endian pixel words (a PC program's)"
+                                              : "no pixel words to tell the byte order by; read in this machine's");
     }
     std::string why;
     if (!write_png(out_path, screen_picture(fb, order, lines), why)) {

@@ -9,6 +9,12 @@
 
 enum class byte_order { native, little, big };
 
+// The byte order of the pixel words in a frame-buffer image, told by the
+// top byte 0xFF that every pixel word the programs store has: the order in
+// which more words have 0xFF where their top byte goes. Native when the
+// image does not tell (a blank screen).
+byte_order guess_order(std::span<const std::uint8_t> fb);
+
 // The pixel word stored at bytes[0..3].
 std::uint32_t load_word(const std::uint8_t* bytes, byte_order order);
 
