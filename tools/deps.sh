@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs that this machine lacks,
-# then builds musl for the receiver from Debian's source package (once, into
-# the cache outside the tree; see tools/sources.sh).
+# then builds musl and compiler-rt's builtins for the receiver from Debian's
+# source packages (once, into the cache outside the tree; see tools/sources.sh).
 set -eu
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 packages=(
@@ -10,8 +10,8 @@ packages=(
     g++-mips-linux-gnu qemu-user
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck
     strace imagemagick musl-dev
-    # sources from Debian's archive, and what builds them
-    dpkg-dev xz-utils autoconf automake
+    # sources from Debian's archive, and what unpacks them
+    dpkg-dev xz-utils bzip2
     # the emulated receiver: its kernel, and the machine that boots it
     qemu-system-mips linux-source-6.1 flex bison bc cpio gzip libssl-dev
 )
@@ -29,4 +29,5 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -q
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-bash "$here/sources.sh" musl
+bash "$here/sources.sh" musl >/dev/null
+bash "$here/sources.sh" builtins >/dev/null
