@@ -18,27 +18,6 @@ constexpr std::uint32_t short_run_max = 16;
 // bus write, and a pixel stored twice costs twice. Word stores only, each
 // pixel once and in order: eight at a time, then the token's last n % 8 by a
 // jump into a row of stores counted back from its end.
-inline void fill_pixels(pixel_t* d, pixel_t colour, std::uint32_t n)
-{
-    pixel_t* const e = d + n;
-    for (std::uint32_t i = n / 8; i != 0; --i, d += 8) {
-        d[0] = colour, d[1] = colour, d[2] = colour, d[3] = colour;
-        d[4] = colour, d[5] = colour, d[6] = colour, d[7] = colour;
-    }
-    // clang-format off
-    switch (n % 8) {
-    case 7: e[-7] = colour; [[fallthrough]];
-    case 6: e[-6] = colour; [[fallthrough]];
-    case 5: e[-5] = colour; [[fallthrough]];
-    case 4: e[-4] = colour; [[fallthrough]];
-    case 3: e[-3] = colour; [[fallthrough]];
-    case 2: e[-2] = colour; [[fallthrough]];
-    case 1: e[-1] = colour; [[fallthrough]];
-    case 0: break;
-    }
-    // clang-format on
-}
-
 inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
 {
     pixel_t* const e = d + n;
@@ -88,6 +67,16 @@ inline void fill_short(pixel_t* d, pixel_t colour, std::uint32_t n)
     default: __builtin_unreachable();
     }
     // clang-format on
+}
+
+// A longer run: eight at a time, then the rest as a short run.
+inline void fill_pixels(pixel_t* d, pixel_t colour, std::uint32_t n)
+{
+    for (std::uint32_t i = n / 8; i != 0; --i, d += 8) {
+        d[0] = colour, d[1] = colour, d[2] = colour, d[3] = colour;
+        d[4] = colour, d[5] = colour, d[6] = colour, d[7] = colour;
+    }
+    fill_short(d, colour, n % 8);
 }
 #else
 // The PC: the screen is cached memory, where a few pixels stored twice cost
