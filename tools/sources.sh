@@ -98,8 +98,11 @@ build_builtins() {
 build_qemu-plugin() {
     local dir=$1
     mkdir -p "$dir/src" "$dir/prefix/include"
-    (cd "$dir/src" && apt-get source --download-only -q "qemu=$qemu_version" >"$dir/fetch.log" 2>&1) ||
-        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source qemu=$qemu_version failed (log: $dir/fetch.log)"; }
+    # The archive may have moved on to a newer update of the same QEMU,
+    # whose plugin interface is the same.
+    (cd "$dir/src" && { apt-get source --download-only -q "qemu=$qemu_version" || apt-get source --download-only -q qemu; } \
+        >"$dir/fetch.log" 2>&1) ||
+        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source qemu failed (log: $dir/fetch.log)"; }
     tar xJf "$dir"/src/qemu_*.orig.tar.xz -C "$dir/src" --wildcards '*/include/qemu/qemu-plugin.h' ||
         fail "cannot unpack QEMU's plugin header"
     cp "$dir"/src/*/include/qemu/qemu-plugin.h "$dir/prefix/include/"
