@@ -152,7 +152,7 @@ build_kernel() {
     local dir=$1 tarball=/usr/src/linux-source-6.1.tar.xz src
     [ -f "$tarball" ] || fail "$tarball is missing (package linux-source-6.1)"
     rm -rf "$dir/src" && mkdir -p "$dir/src"
-    say "building the emulated receiver's kernel in $dir (about 7 minutes on 2 cores)"
+    say "building the emulated receiver's kernel in $dir (about 3 minutes on 2 cores)"
     tar xJf "$tarball" -C "$dir/src" || fail "cannot unpack $tarball"
     src=$dir/src/linux-source-6.1
     local make=(make -C "$src" ARCH=mips CROSS_COMPILE=mips-linux-gnu- -j"$jobs")
