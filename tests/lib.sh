@@ -27,8 +27,8 @@ finish() {
 }
 
 # readme_block NAME: the shell block that follows "<!-- recipe: NAME -->" in the README.
+readme=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/README.md
 readme_block() {
     awk -v want="<!-- recipe: $1 -->" '$0 == want { on = 1; next }
-        on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' \
-        "$(dirname "${BASH_SOURCE[0]}")/../README.md"
+        on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' "$readme"
 }

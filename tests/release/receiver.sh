@@ -2,7 +2,8 @@
 # The release (the receiver preset: static on musl) under qemu-mips in the
 # simulated receiver: the end-to-end tests of all three programs; no program
 # interpreter and no dynamic section; and on the sample data the same report
-# and the same screen as the glibc build (build/mips) gives.
+# and the same screen as the glibc build (build/mips) gives; the README's
+# simrx example as written.
 set -u
 cd "$(dirname "$0")/../.."
 release=build/receiver
@@ -25,5 +26,16 @@ for build in $release $glibc; do
 done
 cmp "$work/same-receiver/report" "$work/same-mips/report" || { echo "FAILED: the reports differ"; status=1; }
 cmp "$work/same-receiver/dev/fb0" "$work/same-mips/dev/fb0" || { echo "FAILED: the screens differ"; status=1; }
+# The README's simrx example, as written, in a scratch tree that shares this
+# one's tools and builds: the screen is the tree's sim/root, in MIPS words.
+. tests/lib.sh
+mkdir -p "$work/tree"
+ln -s "$PWD/tools" "$work/tree/tools"
+ln -s "$PWD/build" "$work/tree/build"
+(cd "$work/tree" && eval "$(readme_block simrx-example)") >"$work/example.out" 2>&1 ||
+    { cat "$work/example.out"; echo "FAILED: the README's simrx example"; status=1; }
+grep -q 'big-endian pixel words' "$work/example.out" && [ -s "$work/tree/screen.png" ] ||
+    { echo "FAILED: the README's simrx example paints the tree's sim/root in MIPS words"; status=1; }
+
 [ $status -eq 0 ] && echo "receiver: the release passes, and gives glibc's report and screen on the sample data"
 exit $status
