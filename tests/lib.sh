@@ -19,6 +19,18 @@ check() {
     fi
 }
 
+# checks_from FILE [PREFIX]: the "ok: …" and "FAILED: …" lines that a script
+# run elsewhere (inside a receiver) printed to FILE, counted as checks here.
+checks_from() {
+    local verdict what
+    while read -r verdict what; do
+        case $verdict in
+            ok:) check "${2:-}$what" true ;;
+            *) check "${2:-}$what" false ;;
+        esac
+    done < <(grep -E '^(ok|FAILED): ' "$1")
+}
+
 # finish: the summary line; exits 0 when no check failed.
 finish() {
     echo "${suite:-tests}: $passed passed, $failed failed"

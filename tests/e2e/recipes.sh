@@ -12,12 +12,7 @@ for name in $recipes; do
 done
 cp "$(dirname "$0")/recipes_inside.sh" "$root/tmp/"
 sim /bin/sh /tmp/recipes_inside.sh /tmp/recipes >"$root/said" 2>&1
-while read -r verdict what; do
-    case $verdict in
-        ok:) check "$what" true ;;
-        FAILED:) check "$what" false ;;
-        *) check "the recipes run: $verdict $what" false ;;
-    esac
-done <"$root/said"
+checks_from "$root/said"
+check "the recipes print nothing else" test -z "$(grep -v -E '^(ok|FAILED): ' "$root/said")"
 check "every recipe was run" test "$(grep -c 'prints' "$root/said")" -eq 4
 finish

@@ -126,12 +126,7 @@ for name in dots-loop copy-job kept-output job-status; do
 done
 echo 'sh /tmp/recipes_inside.sh /tmp/recipes' >"$work/recipes.sh"
 boot recipes "${recipes[@]}"
-while read -r verdict what; do
-    case $verdict in
-        ok:) check "emulated receiver: $what" true ;;
-        FAILED:) check "emulated receiver: $what" false ;;
-    esac
-done < <(grep -E '^(ok|FAILED): ' "$work/recipes.console")
+checks_from "$work/recipes.console" "emulated receiver: "
 check "emulated receiver: every recipe was run" test "$(grep -c '^ok: recipe .* prints 1000 dots' "$work/recipes.console")" -eq 4
 
 # The README's rxvm example, as written, in a scratch tree that shares this one's tools and builds.
