@@ -1,36 +1,51 @@
 #!/usr/bin/env bash
 # Builds what the project takes from Debian's source packages, once, into a
 # cache outside the tree ($RX_CACHE, default ~/.cache/rxtools), keyed by the
-# package's version and what the build is given (flags, configuration); a
-# later call with the same key only prints the path.
-#   sources.sh musl     musl's C library for the receiver (32-bit big-endian
-#                       MIPS, release 1 and later)
-#   sources.sh builtins libgcc's routines that Debian builds for release 2,
-#                       for release 1, from LLVM's compiler-rt
-#   sources.sh busybox  the emulated receiver's shell and command-line tools,
-#                       static on that musl (tools/vm/busybox.config)
-#   sources.sh qemu-plugin  QEMU's plugin header, for the painter's cost meter
-#   sources.sh kernel   the emulated receiver's kernel (Debian's linux-source-6.1
-#                       and tools/vm/kernel.config), with usr/gen_init_cpio
+# package's exact version, the cross compiler, the build's own recipe (its
+# function's text below) and what it is given (flags, configuration); a later
+# call with the same key only prints the path.
+#   sources.sh musl      musl's C library for the receiver (32-bit big-endian
+#                        MIPS, release 1 and later, soft-float)
+#   sources.sh builtins  the compiler's run-time routines (64-bit arithmetic,
+#                        floating point in software, byte swaps), for release 1
+#                        and soft-float, from LLVM's compiler-rt
+#   sources.sh busybox   the emulated receiver's shell and command-line tools,
+#                        static on that musl (tools/vm/busybox.config)
+#   sources.sh qemu-plugin  QEMU's plugin header, for the cost meters
+#   sources.sh kernel    the emulated receiver's kernel (Debian's linux-source-6.1
+#                        and tools/vm/kernel.config), with usr/gen_init_cpio
+#   sources.sh kernel-nofp  the same kernel built without floating-point
+#                        support (tools/vm/kernel-nofp.config), as small boxes have
+# RX_FLOAT=hard builds musl and the builtins hard-float instead, as the
+# release was before (bench/fpu_cost.sh measures what that cost the box).
+# Each entry is built in a temporary folder beside it and moved into place
+# whole, under a lock of its own, so that runs at once (two terminals, two CI
+# jobs on one cache) wait for each other instead of building into one folder.
 # Prints the installed folder on standard output; progress goes to standard error.
 set -eu
 cache=${RX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rxtools}
 jobs=$(nproc)
 vm=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm
-# The receiver's processors: MIPS32 release 1 and later (set-top cores are
-# often release 1 without an FPU; Linux emulates the FPU there), hard-float
-# o32 like Debian's libgcc. No -O here: musl then picks its own (-Os, and -O3
-# for memcpy and the other string functions).
-musl_cflags="-march=mips32"
-# Debian's libgcc is built for release 2: some of its routines use newer
-# instructions (byte swaps, double to 64-bit integer, complex products and
-# quotients; tests/release/isa.sh finds them in libgcc.a), and every one of
-# them marks a program release 2 in its ABI flags. LLVM's compiler-rt has
-# each routine in a file of its own: these, the 64-bit arithmetic and
-# conversions among them, are built for release 1 from there.
-builtins="bswapsi2 bswapdi2 muldc3 mulsc3 divdc3 divsc3
-    ashldi3 ashrdi3 lshrdi3 muldi3 divdi3 moddi3 udivdi3 umoddi3 udivmoddi4
-    fixdfdi fixunsdfdi fixsfdi fixunssfdi floatdidf floatundidf floatdisf floatundisf"
+cross=mips-linux-gnu
+# The receiver's processors: MIPS32 release 1 and later, most of them without
+# an FPU, under kernels that may have no FPU emulator at all: soft-float o32,
+# so that no floating-point instruction is ever executed. No -O here: musl
+# then picks its own (-Os, and -O3 for memcpy and the other string functions).
+case ${RX_FLOAT:-soft} in
+    soft) musl_cflags="-march=mips32 -msoft-float" ;;
+    hard) musl_cflags="-march=mips32" ;;
+    *) echo "sources: RX_FLOAT is soft or hard, not '$RX_FLOAT'" >&2; exit 2 ;;
+esac
+# The routines gcc calls for what the processor cannot do: 64-bit integer
+# arithmetic, byte swaps (release 1 has no wsbh), complex products, and the
+# whole of floating point in software. Debian's libgcc is hard-float and built
+# for release 2 (tests/release/isa.sh finds newer instructions in it), so
+# none of it is linked: these come from LLVM's compiler-rt, a file a routine.
+builtins="bswapsi2 bswapdi2 muldc3 mulsc3 divdc3 divsc3 popcountsi2 popcountdi2 paritysi2 ffssi2 ffsdi2
+    ashldi3 ashrdi3 lshrdi3 muldi3 divdi3 moddi3 udivdi3 umoddi3 udivmoddi4 divmoddi4 cmpdi2 ucmpdi2
+    adddf3 addsf3 subdf3 subsf3 muldf3 mulsf3 divdf3 divsf3 negdf2 negsf2 comparedf2 comparesf2
+    extendsfdf2 truncdfsf2 fixdfsi fixsfsi fixunsdfsi fixunssfsi floatsidf floatsisf floatunsidf floatunsisf
+    fixdfdi fixunsdfdi fixsfdi fixunssfdi floatdidf floatundidf floatdisf floatundisf powidf2 powisf2 fp_mode"
 
 say() { echo "sources: $*" >&2; }
 fail() { say "$*"; exit 1; }
@@ -53,85 +68,88 @@ ensure_deb_src() {
     apt-cache showsrc "$1" 2>/dev/null | grep -q '^Version:' || fail "Debian's archive has no source package $1"
 }
 
-# fetch NAME DIR: unpacks the source package into DIR/src, prints its folder.
+# The newest version of a source package the archive offers; the fetch takes exactly it.
+source_version() { apt-cache showsrc "$1" | sed -n 's/^Version: //p' | sort -V | tail -1; }
+
+# fetch NAME VERSION [--download-only]: the source package of exactly that
+# version into $work/src; prints the unpacked folder.
 fetch() {
-    rm -rf "$2/src"
-    mkdir -p "$2/src"
-    (cd "$2/src" && apt-get source -q "$1" >"$2/fetch.log" 2>&1) ||
-        { tail -5 "$2/fetch.log" >&2; fail "apt-get source $1 failed (log: $2/fetch.log)"; }
-    find "$2/src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -1
+    mkdir -p "$work/src"
+    (cd "$work/src" && apt-get source -q ${3:-} "$1=$2" >"$work/fetch.log" 2>&1) ||
+        { tail -5 "$work/fetch.log" >&2; fail "apt-get source $1=$2 failed"; }
+    [ -n "${3:-}" ] || find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -1
 }
 
+# Each build_NAME makes $work/prefix from the sources, logging to $work/build.log;
+# $dir is where the entry will be once it is whole.
 build_musl() {
-    local dir=$1 src
-    src=$(fetch musl "$dir")
-    say "building musl for mips-linux-gnu ($musl_cflags) in $dir (about a minute)"
+    local src
+    src=$(fetch musl "$version")
+    say "building musl for $cross ($musl_cflags) (about a minute)"
+    # The prefix is the final one (musl-gcc's specs name it); the files are
+    # staged in the temporary folder.
     (cd "$src" &&
-        ./configure --target=mips-linux-gnu CROSS_COMPILE=mips-linux-gnu- CFLAGS="$musl_cflags" \
-            --disable-shared --prefix="$dir/prefix" &&
-        make -j"$jobs" && make install) >"$dir/build.log" 2>&1 ||
-        { tail -20 "$dir/build.log" >&2; fail "musl did not build (log: $dir/build.log)"; }
-    cp "$src/COPYRIGHT" "$dir/prefix/COPYRIGHT"
+        ./configure --target=$cross CROSS_COMPILE=$cross- CFLAGS="$musl_cflags" --disable-shared --prefix="$dir/prefix" &&
+        make -j"$jobs" && make install DESTDIR="$work/stage") >"$work/build.log" 2>&1 || return 1
+    mv "$work/stage$dir/prefix" "$work/prefix"
+    cp "$src/COPYRIGHT" "$work/prefix/COPYRIGHT"
 }
 
-# compiler-rt's builtins from LLVM's source package (only that folder is
-# unpacked), for release 1: linked before libgcc, they take its place.
+# compiler-rt's builtins from LLVM's source package (130 MB, of which only
+# that folder is unpacked).
 build_builtins() {
-    local dir=$1 src f
-    mkdir -p "$dir/src" "$dir/prefix/lib"
-    (cd "$dir/src" && apt-get source --download-only -q llvm-toolchain-14 >"$dir/fetch.log" 2>&1) ||
-        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source llvm-toolchain-14 failed (log: $dir/fetch.log)"; }
-    say "building compiler-rt's $(echo $builtins) for mips-linux-gnu ($musl_cflags) in $dir"
-    tar xJf "$dir"/src/llvm-toolchain-14_*.orig.tar.xz -C "$dir/src" --wildcards \
-        '*/compiler-rt/lib/builtins/*' '*/compiler-rt/LICENSE.TXT' || fail "cannot unpack compiler-rt"
-    src=$(echo "$dir"/src/*/compiler-rt)
+    local src f musl headers
+    # The C headers they include are musl's (glibc's have no soft-float o32).
+    musl=$(bash "${BASH_SOURCE[0]}" musl)
+    headers="-nostdinc -isystem $musl/include -isystem $(dirname "$($cross-gcc -print-libgcc-file-name)")/include"
+    fetch llvm-toolchain-14 "$version" --download-only
+    say "building compiler-rt's run-time routines for $cross ($musl_cflags)"
+    tar xJf "$work"/src/llvm-toolchain-14_*.orig.tar.xz -C "$work/src" --wildcards \
+        '*/compiler-rt/lib/builtins/*' '*/compiler-rt/LICENSE.TXT' || return 1
+    src=$(echo "$work"/src/*/compiler-rt)
     for f in $builtins; do
-        mips-linux-gnu-gcc $musl_cflags -O2 -c "$src/lib/builtins/$f.c" -o "$dir/src/$f.o" 2>>"$dir/build.log" ||
-            { tail -20 "$dir/build.log" >&2; fail "compiler-rt's $f did not build (log: $dir/build.log)"; }
+        $cross-gcc $musl_cflags $headers -O2 -c "$src/lib/builtins/$f.c" -o "$work/src/$f.o" 2>>"$work/build.log" || return 1
     done
-    (cd "$dir/src" && mips-linux-gnu-ar rcs "$dir/prefix/lib/libbuiltins.a" $(printf '%s.o ' $builtins))
-    cp "$src/LICENSE.TXT" "$dir/prefix/LICENSE.compiler-rt"
+    mkdir -p "$work/prefix/lib"
+    (cd "$work/src" && $cross-ar rcs "$work/prefix/lib/libbuiltins.a" $(printf '%s.o ' $builtins))
+    cp "$src/LICENSE.TXT" "$work/prefix/LICENSE.compiler-rt"
 }
 
-# QEMU's plugin header, for the painter's cost meter (bench/meter.cpp), from
-# the source package of the QEMU that runs it.
+# QEMU's plugin header, for the cost meters (bench/meter.cpp), from the
+# source package of the QEMU that runs them.
 build_qemu-plugin() {
-    local dir=$1
-    mkdir -p "$dir/src" "$dir/prefix/include"
-    # The archive may have moved on to a newer update of the same QEMU,
-    # whose plugin interface is the same.
-    (cd "$dir/src" && { apt-get source --download-only -q "qemu=$qemu_version" || apt-get source --download-only -q qemu; } \
-        >"$dir/fetch.log" 2>&1) ||
-        { tail -5 "$dir/fetch.log" >&2; fail "apt-get source qemu failed (log: $dir/fetch.log)"; }
-    tar xJf "$dir"/src/qemu_*.orig.tar.xz -C "$dir/src" --wildcards '*/include/qemu/qemu-plugin.h' ||
-        fail "cannot unpack QEMU's plugin header"
-    cp "$dir"/src/*/include/qemu/qemu-plugin.h "$dir/prefix/include/"
+    fetch qemu "$version" --download-only
+    tar xJf "$work"/src/qemu_*.orig.tar.xz -C "$work/src" --wildcards '*/include/qemu/qemu-plugin.h' || return 1
+    mkdir -p "$work/prefix/include"
+    cp "$work"/src/*/include/qemu/qemu-plugin.h "$work/prefix/include/"
 }
 
 # BusyBox on our musl, as the receivers' own userland is: from nothing but
 # the applets in the fragment. musl has no kernel headers; the cross
-# compiler's are reachable after musl's.
+# compiler's are reachable after musl's. The link takes musl's start files
+# and our builtins, nothing of gcc's (its crtbegin and libgcc are
+# hard-float, and BusyBox's link stops at the warning that mixing gives).
 build_busybox() {
-    local dir=$1 src musl khdr rt
+    local src musl khdr rt
     musl=$(bash "${BASH_SOURCE[0]}" musl)
     rt=$(bash "${BASH_SOURCE[0]}" builtins)
-    src=$(fetch busybox "$dir")
-    khdr=$dir/kernel-headers
+    src=$(fetch busybox "$version")
+    khdr=$work/kernel-headers
     mkdir -p "$khdr"
-    for d in asm asm-generic linux mtd; do ln -sfn "/usr/mips-linux-gnu/include/$d" "$khdr/$d"; done
-    say "building BusyBox for mips-linux-gnu on musl in $dir (about a minute)"
-    local make=(make -C "$src" CROSS_COMPILE=mips-linux-gnu- CC="$musl/bin/musl-gcc $musl_cflags -isystem $khdr"
+    for d in asm asm-generic linux mtd; do ln -sfn "/usr/$cross/include/$d" "$khdr/$d"; done
+    sed -e 's/crtbeginS\.o%s//' -e 's/crtendS\.o%s//' -e "s|^libgcc\.a%s.*|$rt/lib/libbuiltins.a|" \
+        "$musl/lib/musl-gcc.specs" >"$work/musl.specs"
+    say "building BusyBox for $cross on musl (about a minute)"
+    local make=(make -C "$src" CROSS_COMPILE=$cross- CC="$cross-gcc -specs $work/musl.specs $musl_cflags -isystem $khdr"
         -j"$jobs")
     (cd "$src" && "${make[@]}" allnoconfig &&
         grep -E '^CONFIG_' "$busybox_config" | while IFS='=' read -r sym value; do
             sed -i -e "/^# $sym is not set\$/d" -e "/^$sym=/d" .config && echo "$sym=$value" >>.config
-        done && sed -i '/^CONFIG_EXTRA_LDFLAGS=/d' .config &&
-        echo "CONFIG_EXTRA_LDFLAGS=\"-Wl,--whole-archive $rt/lib/libbuiltins.a -Wl,--no-whole-archive\"" >>.config &&
-        yes '' | "${make[@]}" oldconfig && "${make[@]}" && "${make[@]}" CONFIG_PREFIX="$dir/prefix" install) \
-        >"$dir/build.log" 2>&1 || { tail -20 "$dir/build.log" >&2; fail "BusyBox did not build (log: $dir/build.log)"; }
+        done && yes '' | "${make[@]}" oldconfig && "${make[@]}" &&
+        "${make[@]}" CONFIG_PREFIX="$work/prefix" install) >"$work/build.log" 2>&1 || return 1
     config_took "$busybox_config" "$src/.config" || fail "BusyBox's configuration did not take: $missed"
-    cp "$src/.config" "$dir/prefix/busybox.config"
-    cp "$src/busybox_unstripped" "$dir/prefix/busybox.unstripped" # with its functions' names, for the scan
+    cp "$src/.config" "$work/prefix/busybox.config"
+    cp "$src/busybox_unstripped" "$work/prefix/busybox.unstripped" # with its functions' names, for the scan
 }
 
 # config_took FRAGMENT CONFIG: every line of the fragment took effect; the
@@ -147,61 +165,102 @@ config_took() {
 }
 
 # The kernel comes from Debian's linux-source package: Malta's defconfig
-# without its modules, merged with our fragment.
+# without its modules, merged with our fragments.
 build_kernel() {
-    local dir=$1 tarball=/usr/src/linux-source-6.1.tar.xz src
+    local tarball=/usr/src/linux-source-6.1.tar.xz src f
     [ -f "$tarball" ] || fail "$tarball is missing (package linux-source-6.1)"
-    rm -rf "$dir/src" && mkdir -p "$dir/src"
-    say "building the emulated receiver's kernel in $dir (about 3 minutes on 2 cores)"
-    tar xJf "$tarball" -C "$dir/src" || fail "cannot unpack $tarball"
-    src=$dir/src/linux-source-6.1
-    local make=(make -C "$src" ARCH=mips CROSS_COMPILE=mips-linux-gnu- -j"$jobs")
+    mkdir -p "$work/src"
+    say "building the emulated receiver's kernel ($name) (about 4 minutes on 2 cores)"
+    tar xJf "$tarball" -C "$work/src" || return 1
+    src=$work/src/linux-source-6.1
+    local make=(make -C "$src" ARCH=mips CROSS_COMPILE=$cross- -j"$jobs")
     grep -v '=m$' "$src/arch/mips/configs/malta_defconfig" >"$src/arch/mips/configs/rxvm_defconfig"
     (cd "$src" && "${make[@]}" rxvm_defconfig &&
-        scripts/kconfig/merge_config.sh -m .config "$kernel_config" && "${make[@]}" olddefconfig &&
-        "${make[@]}" vmlinux && gcc -O2 -o usr/gen_init_cpio usr/gen_init_cpio.c) >"$dir/build.log" 2>&1 ||
-        { tail -20 "$dir/build.log" >&2; fail "the kernel did not build (log: $dir/build.log)"; }
-    config_took "$kernel_config" "$src/.config" || fail "the kernel's configuration did not take: $missed"
-    mkdir -p "$dir/prefix"
-    cp "$src/vmlinux" "$src/usr/gen_init_cpio" "$src/.config" "$dir/prefix/"
+        scripts/kconfig/merge_config.sh -m .config "${kernel_configs[@]}" && "${make[@]}" olddefconfig &&
+        "${make[@]}" vmlinux && gcc -O2 -o usr/gen_init_cpio usr/gen_init_cpio.c) >"$work/build.log" 2>&1 || return 1
+    for f in "${kernel_configs[@]}"; do
+        config_took "$f" "$src/.config" || fail "the kernel's configuration did not take: $missed"
+    done
+    mkdir -p "$work/prefix"
+    cp "$src/vmlinux" "$src/usr/gen_init_cpio" "$src/.config" "$work/prefix/"
 }
 
-# The cache key: the package's version, and a digest of what the build is given.
 digest() { sha256sum | cut -c1-12; }
 name=${1:-}
-kernel_config=$vm/kernel.config
 busybox_config=$vm/busybox.config
+kernel_configs=("$vm/kernel.config")
 case $name in
     musl | busybox) package=$name ;;
     builtins) package=llvm-toolchain-14 ;;
     kernel) package=linux-source-6.1 ;;
+    kernel-nofp) package=linux-source-6.1 kernel_configs+=("$vm/kernel-nofp.config") ;;
     qemu-plugin) package=qemu ;;
-    *) echo "usage: sources.sh musl|builtins|busybox|kernel|qemu-plugin" >&2; exit 2 ;;
+    *) echo "usage: sources.sh musl|builtins|busybox|kernel|kernel-nofp|qemu-plugin" >&2; exit 2 ;;
 esac
-if [ "$name" = kernel ]; then
-    version=$(dpkg-query -W -f='${Version}' $package 2>/dev/null) || fail "package $package is missing"
-    version=$version-$(digest <"$kernel_config")
-elif [ "$name" = qemu-plugin ]; then
-    ensure_deb_src $package
-    qemu_version=$(dpkg-query -W -f='${source:Version}' qemu-user 2>/dev/null) || fail "package qemu-user is missing"
-    version=${qemu_version#*:}
-else
-    ensure_deb_src $package
-    version=$(apt-cache showsrc $package | sed -n 's/^Version: //p' | sort -V | tail -1)
-    version=${version#*:}
-    case $name in
-        musl) version=$version-$(printf '%s' "$musl_cflags" | digest) ;;
-        builtins) version=$version-$(printf '%s %s' "$musl_cflags" "$builtins" | digest) ;;
-        busybox) version=$version-$( (cat "$busybox_config"; for b in musl builtins; do
-            basename "$(dirname "$(bash "${BASH_SOURCE[0]}" $b)")"; done) | digest) ;;
-    esac
-fi
-dir=$cache/$name-$version
-if [ ! -f "$dir/done" ]; then
-    command -v mips-linux-gnu-gcc >/dev/null || fail "mips-linux-gnu-gcc is missing (package gcc-mips-linux-gnu)"
-    mkdir -p "$dir"
-    "build_$name" "$dir"
-    rm -rf "$dir/src"
-    touch "$dir/done"
+recipe=build_${name%-nofp}
+command -v $cross-gcc >/dev/null || fail "$cross-gcc is missing (package gcc-$cross)"
+
+# The key: the exact version, and a digest of the recipe, the compiler and what the build is given.
+given="$(declare -f "$recipe" fetch config_took)
+$($cross-gcc -v 2>&1 | tail -1)"
+case $name in
+    kernel*)
+        version=$(dpkg-query -W -f='${Version}' $package 2>/dev/null) || fail "package $package is missing"
+        given+=$(cat "${kernel_configs[@]}")
+        ;;
+    qemu-plugin)
+        # The header must be that of the QEMU that loads the plugin: the
+        # installed one's, or where the archive has moved on to a newer
+        # update of the same QEMU (whose plugin interface is the same), that.
+        ensure_deb_src $package
+        version=$(dpkg-query -W -f='${source:Version}' qemu-user 2>/dev/null) || fail "package qemu-user is missing"
+        if ! apt-cache showsrc qemu | grep -qxF "Version: $version"; then
+            upstream=${version%-*}
+            version=$(apt-cache showsrc qemu | sed -n 's/^Version: //p' | grep -F "$upstream-" | sort -V | tail -1)
+            [ -n "$version" ] || fail "Debian's archive has no source of QEMU $upstream, the installed one"
+        fi
+        ;;
+    *)
+        ensure_deb_src $package
+        version=$(source_version $package)
+        given+=" $musl_cflags"
+        [ "$name" = builtins ] && given+=" $builtins $(basename "$(dirname "$(bash "${BASH_SOURCE[0]}" musl)")")"
+        if [ "$name" = busybox ]; then
+            given+=$(cat "$busybox_config")
+            for b in musl builtins; do given+=$(basename "$(dirname "$(bash "${BASH_SOURCE[0]}" $b)")"); done
+        fi
+        ;;
+esac
+entry=$name-${version#*:}-$(printf '%s' "$given" | digest)
+dir=$cache/$entry
+if [ ! -d "$dir/prefix" ]; then
+    mkdir -p "$cache" || fail "cannot make the cache folder $cache"
+    cache=$(cd "$cache" && pwd -P) dir=$cache/$entry
+    # The kernel's and musl's builds cannot run under a path with a blank.
+    [[ $cache != *[[:space:]]* ]] ||
+        fail "the cache folder '$cache' has a blank in its path, where the builds from source cannot run; set RX_CACHE to a folder without one"
+    exec 9>>"$cache/$entry.lock" || fail "cannot lock $cache/$entry.lock"
+    if ! flock -n 9; then
+        say "waiting for another build of $entry"
+        flock 9
+    fi
+    if [ ! -d "$dir/prefix" ]; then
+        work=$(mktemp -d "$cache/.$entry.XXXXXX")
+        trap 'rm -rf "$work"' EXIT
+        trap 'exit 130' INT TERM
+        chmod u=rwx,go=rx "$work" # the cache may be shared: the others read it
+        set +e
+        (set -e; "$recipe")
+        built=$?
+        set -e
+        if [ $built -ne 0 ]; then
+            mv -f "$work/build.log" "$cache/$entry.failed.log" 2>/dev/null || mv -f "$work/fetch.log" "$cache/$entry.failed.log"
+            tail -20 "$cache/$entry.failed.log" >&2
+            fail "$name did not build (log: $cache/$entry.failed.log)"
+        fi
+        rm -rf "$work/src" "$work/stage" "$cache/$entry.failed.log"
+        mv -T "$work" "$dir"
+        trap - EXIT
+    fi
 fi
 echo "$dir/prefix"
