@@ -3,9 +3,15 @@
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR mips)
 set(RX_TRIPLE mips-linux-gnu)
-# Every MIPS32 processor from release 1 on, with or without an FPU (Linux
-# emulates it), hard-float o32 like Debian's libgcc; musl is built the same way.
-set(RX_ARCH_FLAGS "-march=mips32 -fno-pie")
+# Every MIPS32 processor from release 1 on, soft-float o32: no floating-point
+# instruction is ever executed, so a core without an FPU needs no emulator in
+# its kernel. musl and the builtins are built the same way. RX_FLOAT=hard in
+# the environment builds hard-float instead, as the release was before (for
+# measuring what that costs a box; tools/sources.sh reads it too).
+set(RX_ARCH_FLAGS -march=mips32 -fno-pie)
+if(NOT "$ENV{RX_FLOAT}" STREQUAL "hard")
+  list(APPEND RX_ARCH_FLAGS -msoft-float)
+endif()
 
 # rx_source(NAME): what tools/sources.sh NAME built, in the environment
 # variable RX_<NAME> (the toolchain file is read again for every check).
@@ -21,10 +27,11 @@ macro(rx_source name)
   endif()
 endmacro()
 rx_source(musl)
-# libgcc's routines that Debian builds with newer instructions, for release 1
+# the compiler's run-time routines, for release 1 and soft-float, in place of libgcc
 rx_source(builtins)
+# Derived from the cache on every configure, never cached themselves.
 set(RX_BUILTINS $ENV{RX_BUILTINS}/lib/libbuiltins.a)
-set(RX_MUSL_DIR $ENV{RX_MUSL} CACHE PATH "musl for the receiver, with its COPYRIGHT")
+set(RX_MUSL_DIR $ENV{RX_MUSL})
 set(RX_MUSL_INCLUDE $ENV{RX_MUSL}/include)
 set(RX_MUSL_LIB $ENV{RX_MUSL}/lib)
 include(${CMAKE_CURRENT_LIST_DIR}/musl.cmake)
