@@ -99,6 +99,24 @@ static int run_upto(unsigned last, char** argv)
     return fail(argv[0]);
 }
 
+// A whole decimal number of 0 to max and nothing else, or -1.
+static long number(const char* text, long max)
+{
+    if (text[0] < '0' || text[0] > '9')
+        return -1;
+    char* end = nullptr;
+    errno = 0;
+    const long n = strtol(text, &end, 10);
+    return *end != '\0' || errno != 0 || n > max ? -1 : n;
+}
+
+static int usage()
+{
+    fprintf(stderr, "usage: rxguest mount | screen [W H] | upto N PROGRAM [ARG...] | nosys N | hide PATH | show PATH"
+                    " | wait | off\n");
+    return 2;
+}
+
 static int answers_nosys(long number)
 {
     const long r = syscall(number, 0, 0, 0, 0);
@@ -123,12 +141,18 @@ int main(int argc, char** argv)
         return mount_all();
     if (strcmp(what, "screen") == 0 && argc == 2)
         return set_screen(fb_width, fb_height);
-    if (strcmp(what, "screen") == 0 && argc == 4)
-        return set_screen(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
-    if (strcmp(what, "upto") == 0 && argc >= 4)
-        return run_upto(strtoul(argv[2], nullptr, 10), argv + 3);
-    if (strcmp(what, "nosys") == 0 && argc == 3)
-        return answers_nosys(strtol(argv[2], nullptr, 10));
+    if (strcmp(what, "screen") == 0 && argc == 4) {
+        const long w = number(argv[2], 65535), h = number(argv[3], 65535);
+        return w > 0 && h > 0 ? set_screen(unsigned(w), unsigned(h)) : usage();
+    }
+    if (strcmp(what, "upto") == 0 && argc >= 4) {
+        const long last = number(argv[2], 0x7FFFFFFF);
+        return last >= 0 ? run_upto(unsigned(last), argv + 3) : usage();
+    }
+    if (strcmp(what, "nosys") == 0 && argc == 3) {
+        const long n = number(argv[2], 0x7FFFFFFF);
+        return n >= 0 ? answers_nosys(n) : usage();
+    }
     if (strcmp(what, "hide") == 0 && argc == 3)
         return rename_to(argv[2], "", ".hidden");
     if (strcmp(what, "show") == 0 && argc == 3)
@@ -142,7 +166,5 @@ int main(int argc, char** argv)
         for (;;)
             pause();
     }
-    fprintf(stderr, "usage: rxguest mount | screen [W H] | upto N PROGRAM [ARG...] | nosys N | hide PATH | show PATH"
-                    " | wait | off\n");
-    return 2;
+    return usage();
 }
