@@ -1,6 +1,6 @@
-// Generated from splash/splash.png by tools/picenc, which checked that it
-// paints that picture; do not edit. To regenerate (the test pic_in_sync
-// runs this line):
+// Generated from splash/splash.png by picenc, which checked that it paints that
+// picture; do not edit. To regenerate (the test pic_in_sync runs this
+// line for splash/pic_data.cpp):
 //   build/native/tools/picenc splash/splash.png splash/pic_data.cpp
 #include "splash/pic.hpp"
 #include "splash/picture.hpp"

@@ -17,9 +17,13 @@ inline constexpr std::uint32_t pic_end = 0;
 inline constexpr std::uint32_t pic_literal_max = 999;
 inline constexpr std::uint32_t pic_run = 1000;
 inline constexpr std::uint32_t pic_skip = 0xFF00FF00;
-// The most words a picture of the whole screen can need: every pixel in a
-// literal, each literal of 999 pixels (or fewer), and the end word.
-inline constexpr std::size_t pic_max_words = fb_words + (fb_words + pic_literal_max - 1) / pic_literal_max + 1;
+// The most words a picture of the whole screen can need. No pixel needs more
+// than 2: any pixel can be a run of one (a count and a colour) but an opaque
+// pixel of the skip colour, which can be a literal of one (a count and the
+// pixel). A fully transparent pixel fits in no literal, only in a skip run,
+// so a screen of transparent and opaque pixels in turn needs all 2 a pixel.
+// Then the end word.
+inline constexpr std::size_t pic_max_words = 2 * fb_words + 1;
 
 struct picture_summary {
     bool well_formed = false; // every token whole, the end word the last word

@@ -3,7 +3,7 @@
 # records in its head; on a difference, says the command that regenerates it.
 #   tests/picture/in_sync.sh PICENC      (run from the source tree's top)
 set -u
-picenc=$1
+picenc=$(realpath "$1")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 command=$(sed -n 's|^//   \(build/native/tools/picenc .*splash/splash.png splash/pic_data.cpp\)$|\1|p' splash/pic_data.cpp)
@@ -11,8 +11,12 @@ command=$(sed -n 's|^//   \(build/native/tools/picenc .*splash/splash.png splash
 options=${command#build/native/tools/picenc }
 options=${options%splash/splash.png splash/pic_data.cpp}
 options=${options% }
+# The recorded command, run in a scratch folder with the same paths (the
+# source's head names them).
+mkdir -p "$tmp/splash" && cp splash/splash.png "$tmp/splash/"
 # shellcheck disable=SC2086 # the recorded options are words
-if "$picenc" $options splash/splash.png "$tmp/pic_data.cpp" >"$tmp/said" 2>&1 && cmp -s splash/pic_data.cpp "$tmp/pic_data.cpp"; then
+if (cd "$tmp" && "$picenc" $options splash/splash.png splash/pic_data.cpp) >"$tmp/said" 2>&1 &&
+    cmp -s splash/pic_data.cpp "$tmp/splash/pic_data.cpp"; then
     echo "ok: splash/pic_data.cpp is what picenc makes of splash/splash.png${options:+ with $options}"
 else
     cat "$tmp/said"

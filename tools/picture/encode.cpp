@@ -126,6 +126,11 @@ std::vector<std::uint32_t> encode_picture(std::span<const std::uint32_t> pixels)
 
 bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::uint32_t> pixels, std::string& why)
 {
+    if (words.size() > pic_max_words) {
+        why = "the encoding takes " + std::to_string(words.size()) + " words, more than the " +
+              std::to_string(pic_max_words) + " any picture of the screen can need";
+        return false;
+    }
     const picture_summary sum = summarize(words);
     if (!sum.well_formed || !sum.opaque_words || sum.pixels != pixels.size()) {
         why = "the encoding is not a whole picture of pixel words";
@@ -148,14 +153,29 @@ bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::
     return true;
 }
 
-std::string generated_source(std::span<const std::uint32_t> words, const std::string& options)
+// A path as a shell word: quoted unless it is plain.
+static std::string shell_word(const char* path)
 {
-    std::string s = "// Generated from splash/splash.png by tools/picenc, which checked that it\n"
-                    "// paints that picture; do not edit. To regenerate (the test pic_in_sync\n"
-                    "// runs this line):\n"
+    const std::string p = path;
+    if (!p.empty() && p.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./-+,") ==
+                          std::string::npos)
+        return p;
+    std::string quoted = "'";
+    for (const char c : p)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string generated_source(std::span<const std::uint32_t> words, const std::string& options, const char* in_path,
+                             const char* out_path)
+{
+    std::string s = "// Generated from " + std::string(in_path) +
+                    " by picenc, which checked that it paints that\n"
+                    "// picture; do not edit. To regenerate (the test pic_in_sync runs this\n"
+                    "// line for splash/pic_data.cpp):\n"
                     "//   build/native/tools/picenc " +
-                    (options.empty() ? "" : options + " ") +
-                    "splash/splash.png splash/pic_data.cpp\n"
+                    (options.empty() ? "" : options + " ") + shell_word(in_path) + " " + shell_word(out_path) +
+                    "\n"
                     "#include \"splash/pic.hpp\"\n"
                     "#include \"splash/picture.hpp\"\n\n"
                     "// clang-format off\n"

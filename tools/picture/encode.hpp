@@ -25,10 +25,12 @@ std::vector<std::uint32_t> screen_order(const picture& png, std::uint32_t backgr
 // words and, among those, the fewest tokens.
 std::vector<std::uint32_t> encode_picture(std::span<const std::uint32_t> pixels);
 
-// Walks and paints the encoding: true when it paints exactly these pixels.
+// Walks and paints the encoding: true when it paints exactly these pixels,
+// in no more words than a picture of the screen may take.
 bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::uint32_t> pixels, std::string& why);
 
 // The C++ source that embeds the words as the array pic. Its head records
-// the command that regenerates it, with the options that change the
-// encoding (such as --background 000000).
-std::string generated_source(std::span<const std::uint32_t> words, const std::string& options);
+// the command that regenerates it: the options that change the encoding
+// (such as --background 000000) and the paths it was made from and to.
+std::string generated_source(std::span<const std::uint32_t> words, const std::string& options, const char* in_path,
+                             const char* out_path);

@@ -31,17 +31,39 @@ static int fail(const char* what)
     return 1;
 }
 
-// Reads the words in the file's byte order (big-endian) into the processor's.
+// Reads the words in the file's byte order (big-endian) into the
+// processor's. Returns how many, or 0 with a message when the file cannot be
+// read or is no whole picture that fits the buffer.
 static std::size_t read_words(const char* path)
 {
     FILE* in = fopen(path, "rb");
-    if (in == nullptr)
+    if (in == nullptr) {
+        fail(path);
         return 0;
+    }
     std::size_t n = 0;
     unsigned char b[4];
-    while (n < pic_max_words && fread(b, 1, 4, in) == 4)
+    std::size_t got = 0;
+    while (n < pic_max_words && (got = fread(b, 1, 4, in)) == 4)
         words[n++] = std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+    const bool more = n == pic_max_words && fread(b, 1, 1, in) == 1;
+    const bool failed = ferror(in) != 0;
     fclose(in);
+    if (failed) {
+        fail(path);
+        return 0;
+    }
+    if (more) {
+        fprintf(stderr,
+                "paintpic: %s: the picture is larger than the %zu words (%zu bytes) any picture of the screen "
+                "can need\n",
+                path, pic_max_words, pic_max_words * 4);
+        return 0;
+    }
+    if (got % 4 != 0 || n == 0) {
+        fprintf(stderr, "paintpic: %s: %s\n", path, n == 0 && got == 0 ? "holds no picture" : "ends inside a word");
+        return 0;
+    }
     return n;
 }
 
@@ -73,12 +95,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* path = argv[metered ? 2 : 1];
-    errno = 0;
     const std::size_t n = read_words(path);
-    if (n == 0) {
-        fprintf(stderr, "paintpic: %s: %s\n", path, errno != 0 ? strerror(errno) : "holds no picture");
+    if (n == 0)
         return 1;
-    }
     if (metered)
         return meter(n, argv[3]);
     pixel_t* screen = fb_map(fb_open());

@@ -1,6 +1,7 @@
 // picenc: turns a 720x576 PNG into the boot picture's source for splash.
 #include "encode.hpp"
 #include "fb/fb.hpp"
+#include "file_out.hpp"
 #include "splash/picture.hpp"
 
 #include <cerrno>
@@ -55,16 +56,17 @@ static int parse(int argc, char** argv, options& o)
         if (arg + 1 >= argc)
             return wrong(name + " needs a value");
         const char* value = argv[++arg];
-        char* end = nullptr;
         errno = 0;
         if (name == "--background") {
-            o.background = strtol(value, &end, 16);
-            if (strlen(value) != 6 || *end != '\0' || o.background < 0)
+            const bool rrggbb = strlen(value) == 6 && strspn(value, "0123456789abcdefABCDEF") == 6;
+            o.background = rrggbb ? strtol(value, nullptr, 16) : -1;
+            if (!rrggbb)
                 return wrong("--background takes a colour as six hexadecimal digits (RRGGBB), not '" +
                              std::string(value) + "'");
         } else {
-            o.max_bytes = strtol(value, &end, 10);
-            if (*value == '\0' || *end != '\0' || o.max_bytes <= 0 || errno != 0)
+            const bool digits = *value != '\0' && strspn(value, "0123456789") == strlen(value);
+            o.max_bytes = digits ? strtol(value, nullptr, 10) : -1;
+            if (!digits || o.max_bytes <= 0 || errno != 0)
                 return wrong("--max-bytes takes a number of bytes, not '" + std::string(value) + "'");
         }
     }
@@ -93,11 +95,11 @@ static bool write_output(const options& o, const std::vector<std::uint32_t>& wor
             for (int shift = 24; shift >= 0; shift -= 8)
                 bytes += static_cast<char>(w >> shift & 0xFF);
     } else {
-        bytes = generated_source(words, recorded_options(o));
+        bytes = generated_source(words, recorded_options(o), o.in_path, o.out_path);
     }
-    FILE* out = fopen(o.out_path, "wb");
-    if (out == nullptr || fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || fclose(out) != 0) {
-        fprintf(stderr, "picenc: %s: %s\n", o.out_path, strerror(errno));
+    std::string why;
+    if (!write_whole_file(o.out_path, bytes, why)) {
+        fprintf(stderr, "picenc: %s; %s is left as it was\n", why.c_str(), o.out_path);
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "png_io.hpp"
 
+#include "file_out.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,11 +95,9 @@ bool read_png(const char* path, picture& out, std::string& why, const picture_si
 
 bool write_png(const char* path, const picture& pic, std::string& why, bool with_alpha)
 {
-    file_closer file{fopen(path, "wb")};
-    if (file.f == nullptr) {
-        why = std::string(path) + ": " + strerror(errno);
+    new_file file;
+    if (!file.open(path, why))
         return false;
-    }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
@@ -109,10 +109,12 @@ bool write_png(const char* path, const picture& pic, std::string& why, bool with
     std::vector<png_byte> row(static_cast<std::size_t>(pic.width) * channels);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        why = std::string(path) + ": cannot write the PNG file (" + png_message + ")";
+        why = std::string(path) + ": cannot write the PNG file (" + png_message +
+              (errno != 0 ? std::string(": ") + strerror(errno) : "") + ")";
         return false;
     }
-    png_init_io(png, file.f);
+    errno = 0;
+    png_init_io(png, file.stream());
     png_set_IHDR(png, info, static_cast<png_uint_32>(pic.width), static_cast<png_uint_32>(pic.height), 8,
                  with_alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -131,9 +133,5 @@ bool write_png(const char* path, const picture& pic, std::string& why, bool with
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (fflush(file.f) != 0 || ferror(file.f)) {
-        why = std::string(path) + ": " + strerror(errno);
-        return false;
-    }
-    return true;
+    return file.commit(why);
 }

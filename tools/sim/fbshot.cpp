@@ -54,6 +54,13 @@ int main(int argc, char** argv)
         fprintf(stderr, "fbshot: %s: holds %zu bytes, a frame buffer has %zu\n", in_path, got, fb_bytes);
         return 1;
     }
+    const order_counts counts = count_orders(fb);
+    if (mixed(counts))
+        fprintf(stderr,
+                "fbshot: %s: warning: %zu words are big-endian pixel words (a MIPS program's) and %zu little-endian "
+                "(a PC program's): both kinds of program have drawn on this screen, and no byte order shows all of "
+                "it right\n",
+                in_path, counts.big, counts.little);
     if (!told) {
         order = guess_order(fb);
         fprintf(stderr, "fbshot: %s: %s\n", in_path,

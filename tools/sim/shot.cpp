@@ -14,14 +14,20 @@ std::uint32_t load_word(const std::uint8_t* bytes, byte_order order)
     return std::uint32_t{bytes[3]} << 24 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[0];
 }
 
+order_counts count_orders(std::span<const std::uint8_t> fb)
+{
+    order_counts c;
+    for (std::size_t i = 0; i + 4 <= fb.size(); i += 4) {
+        c.big += fb[i] == 0xFF && fb[i + 3] != 0xFF;
+        c.little += fb[i + 3] == 0xFF && fb[i] != 0xFF;
+    }
+    return c;
+}
+
 byte_order guess_order(std::span<const std::uint8_t> fb)
 {
-    std::size_t big = 0, little = 0;
-    for (std::size_t i = 0; i + 4 <= fb.size(); i += 4) {
-        big += fb[i] == 0xFF;
-        little += fb[i + 3] == 0xFF;
-    }
-    return big > little ? byte_order::big : little > big ? byte_order::little : byte_order::native;
+    const order_counts c = count_orders(fb);
+    return c.big > c.little ? byte_order::big : c.little > c.big ? byte_order::little : byte_order::native;
 }
 
 picture screen_picture(std::span<const std::uint8_t> fb, byte_order order, line_order lines)

@@ -9,11 +9,25 @@
 
 enum class byte_order { native, little, big };
 
-// The byte order of the pixel words in a frame-buffer image, told by the
-// top byte 0xFF that every pixel word the programs store has: the order in
-// which more words have 0xFF where their top byte goes. Native when the
-// image does not tell (a blank screen).
+// How many words of a frame-buffer image only one byte order reads as pixel
+// words (with the top byte 0xFF that every pixel word the programs store
+// has): 0xFF in their first byte and not their last (big-endian), or the
+// other way round (little-endian). A word with 0xFF at both ends (white,
+// blue) tells nothing.
+struct order_counts {
+    std::size_t big = 0;
+    std::size_t little = 0;
+};
+order_counts count_orders(std::span<const std::uint8_t> fb);
+
+// The byte order of the pixel words: the one more words tell. Native when
+// the image does not tell (a blank screen).
 byte_order guess_order(std::span<const std::uint8_t> fb);
+
+// Both orders in large numbers: a PC program and a MIPS program have both
+// drawn on the screen, and no byte order shows all of it right.
+constexpr std::size_t mixed_words = 1000;
+constexpr bool mixed(order_counts c) { return c.big >= mixed_words && c.little >= mixed_words; }
 
 // The pixel word stored at bytes[0..3].
 std::uint32_t load_word(const std::uint8_t* bytes, byte_order order);
