@@ -186,6 +186,26 @@ build_kernel() {
 }
 
 digest() { sha256sum | cut -c1-12; }
+# stop_children PID: stops every process below PID and waits (up to 10 s) until they are gone.
+descendants() {
+    local child
+    for child in $(pgrep -P "$1"); do
+        echo "$child"
+        descendants "$child"
+    done
+}
+stop_children() {
+    local pids pid alive i
+    pids=$(descendants "$1")
+    [ -n "$pids" ] || return 0
+    kill $pids 2>/dev/null
+    for ((i = 0; i < 100; i++)); do
+        alive=
+        for pid in $pids; do kill -0 "$pid" 2>/dev/null && alive=$pid; done
+        [ -n "$alive" ] || return 0
+        sleep 0.1
+    done
+}
 name=${1:-}
 busybox_config=$vm/busybox.config
 kernel_configs=("$vm/kernel.config")
@@ -246,11 +266,13 @@ if [ ! -d "$dir/prefix" ]; then
     fi
     if [ ! -d "$dir/prefix" ]; then
         work=$(mktemp -d "$cache/.$entry.XXXXXX")
-        trap 'rm -rf "$work"' EXIT
-        trap 'exit 130' INT TERM
         chmod u=rwx,go=rx "$work" # the cache may be shared: the others read it
+        # Stopped half way, the build's processes stop too and its folder goes.
+        trap 'rm -rf "$work"' EXIT
+        trap 'stop_children $$; exit 130' INT TERM HUP
         set +e
-        (set -e; "$recipe")
+        (set -e; "$recipe") 9>&- &
+        wait $!
         built=$?
         set -e
         if [ $built -ne 0 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release's programs on a booted big-endian MIPS kernel (tools/vm/rxvm),
-# on an old box's processor (the 4Kc: MIPS32 release 1, no FPU), against the
-# same programs in the simulated receiver: the device's geometry, the
+# on an old box's processor (the 4Kc: MIPS32 release 1, no FPU), with the
+# kernel that emulates an FPU and with one built without floating-point
+# support, against the same programs in the simulated receiver: the device's geometry, the
 # statuses, verdump's report byte for byte, the display pixel for pixel (as
 # stored, one field above the other, as the display shows the buffer). The
 # same workload again with an old kernel's system calls (the oldest the
@@ -10,7 +11,10 @@
 # start. Without a device, and on a display smaller than the receiver's, the
 # drawing programs give the "mmap" report and draw nothing. The README's
 # recipes run there as written, with the box's BusyBox, and so does its rxvm
-# example; rxvm's status is the script's.
+# example; rxvm's status is the script's, and a machine that cannot start
+# ends rxvm at once, leaving nothing behind. A probe of one floating-point
+# instruction shows that the kernel without floating-point support kills
+# such a program (SIGILL) and the other does not.
 #   tests/release/boot.sh [BUILD]     default: build/receiver
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -24,7 +28,7 @@ line=4283
 
 # The kernel and BusyBox, built once: their progress shows here.
 if command -v qemu-system-mips >/dev/null; then
-    bash "$top/tools/sources.sh" kernel >/dev/null && bash "$top/tools/sources.sh" busybox >/dev/null || exit 1
+    for entry in kernel kernel-nofp busybox; do bash "$top/tools/sources.sh" $entry >/dev/null || exit 1; done
 fi
 
 # boot NAME RXVM-OPTIONS...: boots with the script $work/NAME.sh; the console
@@ -67,43 +71,54 @@ cmp -s /tmp/plain.report /tmp/old.report; echo "rxvm: the old kernel's report di
 cmp -s /tmp/plain.fb /tmp/old.fb; echo "rxvm: the old kernel's screen differs \$?"
 rxguest upto $((line - 1)) splash; echo "rxvm: below the line splash \$?"
 rxguest upto $line rxguest nosys $((line + 1)); echo "rxvm: above the line ENOSYS \$?"
+fpuprobe; echo "rxvm: the floating-point probe \$?"
 rxguest nosys $((line + 1)); echo "rxvm: without the filter ENOSYS \$?"
 rxguest hide /dev/fb0
 runbar true; echo "rxvm: runbar without a device \$?"
 splash; echo "rxvm: splash without a device \$?"
 rxguest show /dev/fb0
 SH
-boot receiver
-check "the processor is the 4Kc" grep -q '^CPU0 revision is: .*(MIPS 4Kc)' "$work/receiver.console"
-check "the device is 720x576, 32 bits a pixel, 2,880 bytes a line" \
-    grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$work/receiver.console"
-for run in plain old; do
-    for p in splash runbar "runbar over a few dots" verdump; do
-        check "$run: $p exits 0" said "$run $p 0" receiver
-    done
-done
-check "the old kernel's system calls give the same report" said "the old kernel's report differs 0" receiver
-check "the old kernel's system calls give the same screen" said "the old kernel's screen differs 0" receiver
-check "one call fewer ($((line - 1))) and splash cannot start" \
-    grep -q -x -E 'rxvm: below the line splash [1-9][0-9]*' "$work/receiver.console"
-check "above the line a call answers ENOSYS, without the filter not" \
-    eval 'said "above the line ENOSYS 0" receiver && said "without the filter ENOSYS 1" receiver'
-check "runbar without a device exits 1" said "runbar without a device 1" receiver
-check "splash without a device exits 1" said "splash without a device 1" receiver
-check "both give the mmap report" test "$(grep -c '^mmap: ' "$work/receiver.console")" -eq 2
-
 # The same programs and data in the simulated receiver.
 root=$work/sim
 check "the simulated receiver runs the same programs" bash "$top/tests/release/sample_run.sh" "$build" "$root"
-sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$work/receiver.console" | sed '1d;$d' >"$work/report"
-check "verdump's report is the simulated receiver's, byte for byte" cmp "$work/report" "$root/report"
-check "the report has a line per record" test "$(wc -l <"$work/report")" -eq 37
 "$top/build/native/tools/fbshot" -b -s "$root/dev/fb0" "$work/sim.png"
-differ=$(compare -metric AE "$work/receiver.png" "$work/sim.png" null: 2>&1)
-check "the display shows the simulated receiver's screen, pixel for pixel ($differ differ)" test "$differ" = 0
 "$top/build/native/tools/fbshot" -b "$root/dev/fb0" "$work/woven.png"
-woven=$(compare -metric AE "$work/receiver.png" "$work/woven.png" null: 2>&1)
-check "the comparison sees a difference: the woven picture differs ($woven)" test "$woven" != 0
+
+for kernel in full nofp; do
+    name=receiver-$kernel
+    cp "$work/receiver.sh" "$work/$name.sh"
+    boot $name -k $kernel
+    c=$work/$name.console
+    case $kernel in
+        full) probe=0 ;;
+        nofp) probe=132 ;;
+    esac
+    check "$kernel: the processor is the 4Kc" grep -q '^CPU0 revision is: .*(MIPS 4Kc)' "$c"
+    check "$kernel: the device is 720x576, 32 bits a pixel, 2,880 bytes a line" \
+        grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$c"
+    for run in plain old; do
+        for p in splash runbar "runbar over a few dots" verdump; do
+            check "$kernel, $run: $p exits 0" said "$run $p 0" $name
+        done
+    done
+    check "$kernel: the old kernel's system calls give the same report" said "the old kernel's report differs 0" $name
+    check "$kernel: the old kernel's system calls give the same screen" said "the old kernel's screen differs 0" $name
+    check "$kernel: one call fewer ($((line - 1))) and splash cannot start" \
+        grep -q -x -E 'rxvm: below the line splash [1-9][0-9]*' "$c"
+    check "$kernel: above the line a call answers ENOSYS, without the filter not" \
+        eval 'said "above the line ENOSYS 0" $name && said "without the filter ENOSYS 1" $name'
+    check "$kernel: one floating-point instruction ends with status $probe" said "the floating-point probe $probe" $name
+    check "$kernel: runbar without a device exits 1" said "runbar without a device 1" $name
+    check "$kernel: splash without a device exits 1" said "splash without a device 1" $name
+    check "$kernel: both give the mmap report" test "$(grep -c '^mmap: ' "$c")" -eq 2
+    sed -n '/^rxvm: report begins$/,/^rxvm: report ends$/p' "$c" | sed '1d;$d' >"$work/$name.report"
+    check "$kernel: verdump's report is the simulated receiver's, byte for byte" cmp "$work/$name.report" "$root/report"
+    check "$kernel: the report has a line per record" test "$(wc -l <"$work/$name.report")" -eq 37
+    differ=$(compare -metric AE "$work/$name.png" "$work/sim.png" null: 2>&1)
+    check "$kernel: the display shows the simulated receiver's screen, pixel for pixel ($differ differ)" test "$differ" = 0
+    woven=$(compare -metric AE "$work/$name.png" "$work/woven.png" null: 2>&1)
+    check "$kernel: the comparison sees a difference: the woven picture differs ($woven)" test "$woven" != 0
+done
 
 # A display smaller than the receiver's: 640x480, 1,228,800 bytes.
 cat >"$work/small.sh" <<'SH'
@@ -139,11 +154,22 @@ check "the README's rxvm example runs and exits 0" test $? -eq 0 -a -s "$work/tr
     tail -20 "$work/example.out"
 check "its script's verdump shows 3 lines" test "$(grep -c ' begin_next=' "$work/example.out")" -eq 3
 
-# A script that fails: rxvm's status is the script's, and it says so.
+# A script that fails: rxvm's status is the script's, said once.
 printf 'splsh\nrunbra x\n' >"$work/fails.sh"
-"$top/tools/vm/rxvm" -s "$work/fails.sh" -o "$work/fails.png" </dev/null >"$work/fails.out" 2>"$work/fails.err"
+"$top/tools/vm/rxvm" -s "$work/fails.sh" -o "$work/fails.png" </dev/null >"$work/fails.out" 2>&1
 status=$?
 check "a script ending with status 127 makes rxvm exit 127 ($status)" test $status -eq 127
-check "and say so" grep -q '^rxvm: the script ended with status 127$' "$work/fails.err"
+check "and the status is said once" test "$(tr -d '\r' <"$work/fails.out" | grep -c '^rxvm: the script ended with status 127$')" -eq 1
+
+# A machine that cannot start (a processor QEMU does not know), piped as a
+# user would: QEMU's message, status 1 at once, no process and no temporary
+# file left.
+mkdir -p "$work/tmpdir"
+TMPDIR=$work/tmpdir timeout 60 "$top/tools/vm/rxvm" -c 4Kx -o "$work/never.png" </dev/null 2>&1 | tail -3 >"$work/never.out"
+status=${PIPESTATUS[0]}
+check "a machine that cannot start ends rxvm with status 1 ($status)" test $status -eq 1
+check "with QEMU's message" grep -q "unable to find CPU model '4Kx'" "$work/never.out"
+check "leaving no process" test -z "$(pgrep -f "$work/tmpdir")"
+check "and no temporary file" test -z "$(ls -A "$work/tmpdir")"
 
 finish
