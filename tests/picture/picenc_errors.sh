@@ -26,6 +26,10 @@ refuses "a damaged PNG" "$tmp/cut.png" "damaged PNG file"
 # A valid PNG of a single red pixel.
 printf '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\001\000\000\000\001\010\002\000\000\000\220\167\123\336\000\000\000\014\111\104\101\124\170\234\143\370\317\300\000\000\003\001\001\000\311\376\222\357\000\000\000\000\111\105\116\104\256\102\140\202' >"$tmp/small.png"
 refuses "a picture of the wrong size" "$tmp/small.png" "the picture is 1x1, the screen is 720x576"
+for size in 720x1 1x576 721x576 720x577; do
+    convert -size $size xc:red PNG24:"$tmp/$size.png"
+    refuses "a picture of $size, wrong in one dimension" "$tmp/$size.png" "the picture is $size, the screen is 720x576"
+done
 "$mkpictures" "$tmp"
 refuses "a picture with partly transparent pixels" "$tmp/logo-alpha.png" \
     "2256 pixels are partly transparent, .* give --background RRGGBB"
@@ -50,6 +54,12 @@ while IFS='|' read -r args message; do
 done <<TABLE
 --colour 000000 a.png b.cpp|unknown option --colour
 --background 12345 a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '12345'
+--background 1234567 a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '1234567'
+--background 0x1234 a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '0x1234'
+--background +12345 a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '+12345'
+--background 12345g a.png b.cpp|--background takes a colour as six hexadecimal digits (RRGGBB), not '12345g'
+--max-bytes +20812 a.png b.cpp|--max-bytes takes a number of bytes, not '+20812'
+--max-bytes 0 a.png b.cpp|--max-bytes takes a number of bytes, not '0'
 --background|--background needs a value
 --max-bytes lots a.png b.cpp|--max-bytes takes a number of bytes, not 'lots'
 a.png|expected PICTURE.png and OUTPUT, got 1 argument
@@ -60,11 +70,28 @@ if "$picenc" --help >"$tmp/help" 2>&1 && grep -q '^usage: picenc' "$tmp/help"; t
 else
     echo "FAILED: --help"; failed=$((failed + 1))
 fi
-if ! "$picenc" --max-bytes 20000 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" &&
-    grep -q "needs 20812 bytes in splash, more than --max-bytes 20000" "$tmp/err"; then
-    echo "ok: a picture over --max-bytes is refused with its size"
+# --max-bytes at the picture's own size and one below it.
+if "$picenc" --max-bytes 20812 "$tmp/good.png" "$tmp/big.cpp" >/dev/null 2>"$tmp/err" &&
+    ! "$picenc" --max-bytes 20811 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" &&
+    grep -q "needs 20812 bytes in splash, more than --max-bytes 20811" "$tmp/err"; then
+    echo "ok: a picture of exactly --max-bytes is taken, one byte over is refused with its size"
 else
     echo "FAILED: --max-bytes: $(cat "$tmp/err")"; failed=$((failed + 1))
+fi
+if "$picenc" --background FfA0a0 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
+    echo "ok: --background takes hexadecimal digits of either case"
+else
+    echo "FAILED: --background FfA0a0 refused"; failed=$((failed + 1))
+fi
+
+# The generated source names the paths it was made from, quoted for the shell.
+mkdir -p "$tmp/a folder"
+"$picenc" "$tmp/good.png" "$tmp/a folder/pic.cpp" >/dev/null
+if grep -qxF "// Generated from $tmp/good.png by picenc, which checked that it paints that" "$tmp/a folder/pic.cpp" &&
+    grep -qxF "//   build/native/tools/picenc $tmp/good.png '$tmp/a folder/pic.cpp'" "$tmp/a folder/pic.cpp"; then
+    echo "ok: the generated source names the paths it was made from"
+else
+    echo "FAILED: the generated source's head: $(head -4 "$tmp/a folder/pic.cpp")"; failed=$((failed + 1))
 fi
 
 # A soft-edged logo, made with --background as picenc asks: the sync test

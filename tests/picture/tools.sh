@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The picture tools a user runs, with each of their options, on frames and
+# pictures whose pixels are known: fbshot's byte orders (-b, -l, -n and its
+# own choice), its line orders (-s) and its warning for a screen of both
+# orders; picenc --words; paintpic into memory (-m) and into the simulated
+# receiver's screen, at its size limit and one past it; and that picenc and
+# fbshot leave the file they replace as it was when the disk refuses the
+# write.
+#   tests/picture/tools.sh TOOLS-FOLDER    (build/native/tools)
+set -u
+bin=$(realpath "$1")
+top=$(cd "$(dirname "$0")/../.." && pwd)
+suite=tools
+. "$top/tests/lib.sh"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+words=207360 # a field
+
+# repeat HEX COUNT: the 4 bytes HEX (8 hex digits) COUNT times.
+repeat() {
+    local n=1
+    printf "$(sed 's/../\\x&/g' <<<"$1")" >"$tmp/rep"
+    while [ $n -lt "$2" ]; do cat "$tmp/rep" "$tmp/rep" >"$tmp/rep2" && mv "$tmp/rep2" "$tmp/rep"; n=$((n * 2)); done
+    head -c $(($2 * 4)) "$tmp/rep"
+}
+# One frame, mostly a MIPS program's: the upper field 0xFF112233 big-endian,
+# the lower field blank but its first word 0xFF445566 little-endian.
+{ repeat ff112233 $words; printf '\x66\x55\x44\xff'; head -c $((words * 4 - 4)) /dev/zero; } >"$tmp/mips.fb"
+# One of both kinds: the lower field all little-endian.
+{ repeat ff112233 $words; repeat 665544ff $words; } >"$tmp/mixed.fb"
+px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
+
+# fbshot: options | frame | pixel | colour | what it says (a pattern, or -)
+while IFS='|' read -r options frame at colour said; do
+    [ -n "$frame" ] || continue
+    # shellcheck disable=SC2086 # the options are words
+    "$bin/fbshot" $options "$tmp/$frame" "$tmp/shot.png" 2>"$tmp/err"
+    status=$?
+    got=$(px "$tmp/shot.png" "$at" 2>/dev/null)
+    check "fbshot ${options:-(no option)} $frame: pixel $at is $colour ($got)" test $status -eq 0 -a "$got" = "$colour"
+    [ "$said" = - ] || check "fbshot ${options:-(no option)} $frame says: $said" grep -q -- "$said" "$tmp/err"
+done <<'TABLE'
+-b|mips.fb|0,0|112233|-
+-b|mips.fb|0,1|5544FF|-
+-b|mips.fb|0,2|112233|-
+-l|mips.fb|0,0|2211FF|-
+-l|mips.fb|0,1|445566|-
+-n|mips.fb|0,0|2211FF|-
+-b -s|mips.fb|0,1|112233|-
+-s -b|mips.fb|0,288|5544FF|-
+|mips.fb|0,0|112233|big-endian pixel words (a MIPS program's)
+|mips.fb|0,1|5544FF|big-endian pixel words
+-b|mixed.fb|0,0|112233|207360 words are big-endian pixel words (a MIPS program's) and 207360 little-endian
+TABLE
+# The byte order of the machine the test runs on decides -n's row above.
+[ "$(printf '\x01\x00' | od -An -tu2 | tr -d ' ')" = 1 ] || echo "note: -n's row assumes a little-endian PC"
+"$bin/fbshot" -b "$tmp/mips.fb" "$tmp/shot.png" 2>"$tmp/err"
+check "a screen of one kind of program gets no warning" test "$(grep -c warning "$tmp/err")" -eq 0
+head -c 1658879 "$tmp/mips.fb" >"$tmp/short.fb"
+"$bin/fbshot" "$tmp/short.fb" "$tmp/shot.png" 2>"$tmp/err"
+status=$?
+check "a frame one byte short is refused" \
+    eval "[ $status -eq 1 ] && grep -q 'holds 1658879 bytes, a frame buffer has 1658880' '$tmp/err'"
+
+# picenc --words: the picture's words, big-endian, end word included.
+"$bin/drawsplash" "$tmp/ours.png"
+"$bin/picenc" --words "$tmp/ours.png" "$tmp/ours.words" >/dev/null
+check "picenc --words writes the words big-endian (first word 0x0000e57e)" \
+    test "$(od -An -tx1 -N4 "$tmp/ours.words" | tr -d ' ')" = 0000e57e
+check "and all of them, end word last ($(stat -c %s "$tmp/ours.words") bytes)" \
+    test "$(stat -c %s "$tmp/ours.words")" -eq 20812 -a "$(tail -c 4 "$tmp/ours.words" | od -An -tx1 | tr -d ' ')" = 00000000
+
+# paintpic: a picture file painted by the painter, into memory and into the screen.
+"$bin/paintpic" -m "$tmp/ours.words" "$tmp/ours.fb" >"$tmp/said"
+check "paintpic -m paints the whole screen" grep -q '5203 words, 414720 pixels painted' "$tmp/said"
+"$bin/fbshot" -n "$tmp/ours.fb" "$tmp/ours.shot.png" 2>/dev/null
+check "and the screen is the picture" test "$(compare -metric AE "$tmp/ours.png" "$tmp/ours.shot.png" null: 2>&1)" = 0
+if "$top/tools/sim/simrx" -c 2>/dev/null; then
+    mkdir -p "$tmp/root/tmp" && cp "$tmp/ours.words" "$tmp/root/tmp/"
+    "$top/tools/sim/simrx" -r "$tmp/root" "$bin/paintpic" /tmp/ours.words
+    "$bin/fbshot" -n "$tmp/root/dev/fb0" "$tmp/root.png" 2>/dev/null
+    check "paintpic paints the simulated receiver's screen" \
+        test "$(compare -metric AE "$tmp/ours.png" "$tmp/root.png" null: 2>&1)" = 0
+fi
+# paintpic's limits: size | status | message
+max=829441 # words: 2 a pixel and the end word
+while IFS='|' read -r bytes status message; do
+    [ -n "$bytes" ] || continue
+    head -c "$bytes" /dev/zero >"$tmp/limit.words"
+    "$bin/paintpic" -m "$tmp/limit.words" "$tmp/limit.fb" >/dev/null 2>"$tmp/err"
+    got=$?
+    check "paintpic on $bytes bytes: status $status${message:+, $message}" \
+        eval "[ $got -eq $status ] && { [ -z '$message' ] || grep -q -- '$message' '$tmp/err'; }"
+done <<TABLE
+$((max * 4))|0|
+$((max * 4 + 4))|1|the picture is larger than the 829441 words (3317764 bytes)
+5|1|ends inside a word
+0|1|holds no picture
+TABLE
+
+# A full disk, or a file size limit: the old file stays as it was, no
+# temporary file is left, and the status says it failed.
+mkdir -p "$tmp/out"
+"$bin/picenc" "$tmp/ours.png" "$tmp/out/pic_data.cpp" >/dev/null
+head -c 1658880 /dev/urandom >"$tmp/noise.fb"
+"$bin/fbshot" -b "$tmp/mips.fb" "$tmp/out/screen.png" 2>/dev/null
+cp -a "$tmp/out" "$tmp/before"
+for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb $tmp/out/screen.png"; do
+    # shellcheck disable=SC2086 # the command is words
+    (ulimit -f 8 && "$bin/"$run) >/dev/null 2>"$tmp/err"
+    status=$?
+    check "${run%% *} over a file size limit fails (status $status): $(cat "$tmp/err")" \
+        eval "[ $status -eq 1 ] && grep -q 'File too large' '$tmp/err'"
+done
+check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
+finish
