@@ -4,7 +4,7 @@
 # the kernel, which emulates it) and as it is now (soft-float), each run on
 # the sample data on the emulated receiver's 4Kc, whose kernel emulates the
 # FPU. QEMU's plugin bench/mode_meter.cpp counts the instructions executed in
-# kernel mode and in user mode from just before verdump starts to just after
+# kernel mode and in user mode (and of those, the FPU's) from just before verdump starts to just after
 # it ends; the fewest of three runs each is printed. The counts barely vary:
 # they are instructions, not time.
 #   bench/fpu_cost.sh
@@ -29,11 +29,11 @@ SH
     -f "$hard/verdump/verdump:/var/bin/verdump-hard" </dev/null >"$tmp/console" 2>&1 ||
     { tail -20 "$tmp/console"; say "the emulated receiver did not run the script"; exit 1; }
 # Stretches alternate: hard, soft, hard, soft, ...
-awk '{ k = $4; u = $6; i = (NR - 1) % 2
+awk '{ k = $4; u = $6; f[(NR - 1) % 2] = $8; i = (NR - 1) % 2
        if (!(i in kmin) || k < kmin[i]) kmin[i] = k
        if (!(i in umin) || u < umin[i]) umin[i] = u }
      END {
-       printf "%-28s %14s %14s\n", "verdump on the sample data", "kernel mode", "user mode"
-       printf "%-28s %14d %14d\n", "hard-float (as before)", kmin[0], umin[0]
-       printf "%-28s %14d %14d\n", "soft-float (the release)", kmin[1], umin[1]
+       printf "%-28s %14s %14s %18s\n", "verdump on the sample data", "kernel mode", "user mode", "of them the FPU'"'"'s"
+       printf "%-28s %14d %14d %18d\n", "hard-float (as before)", kmin[0], umin[0], f[0]
+       printf "%-28s %14d %14d %18d\n", "soft-float (the release)", kmin[1], umin[1], f[1]
      }' "$tmp/count"

@@ -5,7 +5,9 @@
 // below. A mark is the user-mode instruction "ori $0, $0, 0x5254" (a no-op,
 // which rxguest mark executes).
 //   qemu-system-mips -plugin libmode_meter.so,out=FILE ...
-// FILE gets one line a stretch: "stretch N kernel K user U".
+// FILE gets one line a stretch: "stretch N kernel K user U fpu F", F being
+// the user-mode instructions of coprocessor 1 (the FPU), which trap into
+// the kernel on a core without one.
 extern "C" {
 #include <qemu-plugin.h>
 }
@@ -20,11 +22,12 @@ QEMU_PLUGIN_EXPORT int qemu_plugin_version = QEMU_PLUGIN_VERSION;
 
 namespace {
 
-enum kind : std::uintptr_t { user, kernel, mark };
+enum kind : std::uintptr_t { user, user_fpu, kernel, mark };
 
 struct stretch {
     std::uint64_t kernel = 0;
     std::uint64_t user = 0;
+    std::uint64_t fpu = 0;
 };
 
 // Plain arrays: QEMU calls the exit callback after the plugin's own objects
@@ -42,8 +45,11 @@ void on_exec(unsigned int, void* data)
         used += used < max_stretches;
         return;
     }
-    if (used % 2 == 0) // inside a marked stretch
-        ++(k == kernel ? stretches[used - 1].kernel : stretches[used - 1].user);
+    if (used % 2 != 0) // outside a marked stretch
+        return;
+    stretch& s = stretches[used - 1];
+    ++(k == kernel ? s.kernel : s.user);
+    s.fpu += k == user_fpu;
 }
 
 void on_translate(qemu_plugin_id_t, qemu_plugin_tb* tb)
@@ -52,9 +58,17 @@ void on_translate(qemu_plugin_id_t, qemu_plugin_tb* tb)
     for (std::size_t i = 0; i < n; ++i) {
         qemu_plugin_insn* insn = qemu_plugin_tb_get_insn(tb, i);
         kind k = qemu_plugin_insn_vaddr(insn) >= 0x80000000u ? kernel : user;
-        if (k == user && qemu_plugin_insn_size(insn) == 4 &&
-            memcmp(qemu_plugin_insn_data(insn), mark_word, sizeof mark_word) == 0)
-            k = mark;
+        const auto* word = static_cast<const unsigned char*>(qemu_plugin_insn_data(insn));
+        if (k == user && qemu_plugin_insn_size(insn) == 4) {
+            // Coprocessor 1: its own opcode (COP1, COP1X), its loads and
+            // stores (LWC1, LDC1, SWC1, SDC1), and MOVF/MOVT on its conditions.
+            const unsigned op = word[0] >> 2;
+            const bool movcf = op == 0 && (word[3] & 0x3F) == 0x01;
+            if (op == 0x11 || op == 0x13 || op == 0x31 || op == 0x35 || op == 0x39 || op == 0x3D || movcf)
+                k = user_fpu;
+            if (memcmp(word, mark_word, sizeof mark_word) == 0)
+                k = mark;
+        }
         qemu_plugin_register_vcpu_insn_exec_cb(insn, on_exec, QEMU_PLUGIN_CB_NO_REGS,
                                                reinterpret_cast<void*>(static_cast<std::uintptr_t>(k)));
     }
@@ -66,9 +80,9 @@ void on_exit(qemu_plugin_id_t, void*)
     if (out == nullptr)
         return;
     for (std::size_t i = 1; i < used; i += 2)
-        fprintf(out, "stretch %zu kernel %llu user %llu\n", i / 2 + 1,
+        fprintf(out, "stretch %zu kernel %llu user %llu fpu %llu\n", i / 2 + 1,
                 static_cast<unsigned long long>(stretches[i].kernel),
-                static_cast<unsigned long long>(stretches[i].user));
+                static_cast<unsigned long long>(stretches[i].user), static_cast<unsigned long long>(stretches[i].fpu));
     fclose(out);
 }
 

@@ -9,10 +9,11 @@ int main(int argc, char** argv)
     static const struct {
         const char* name;
         int number;
-    } known[] = {{"ENOENT", ENOENT}, {"ENXIO", ENXIO}, {"EISDIR", EISDIR}, {"ENOSPC", ENOSPC}, {"EBADF", EBADF}};
+    } known[] = {{"ENOENT", ENOENT}, {"ENXIO", ENXIO}, {"EISDIR", EISDIR}, {"ENOSPC", ENOSPC},
+                 {"EBADF", EBADF},   {"EIO", EIO},     {"ENOMEM", ENOMEM}, {"ENODEV", ENODEV}};
     for (const auto& e : known)
         if (argc == 2 && strcmp(argv[1], e.name) == 0)
             return puts(strerror(e.number)) < 0;
-    fprintf(stderr, "usage: errtext ENOENT|ENXIO|EISDIR|ENOSPC|EBADF\n");
+    fprintf(stderr, "usage: errtext ENOENT|ENXIO|EISDIR|ENOSPC|EBADF|EIO|ENOMEM|ENODEV\n");
     return 2;
 }

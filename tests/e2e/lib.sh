@@ -29,3 +29,22 @@ word() { od -An -tx4 --endian="$endian" -j $(($1 * 4)) -N4 "${2:-$fb}" | tr -d '
 
 # pixel X FIELD_LINE FIELD [FILE]
 pixel() { word $(($3 * 207360 + $2 * 720 + $1)) "${4:-}"; }
+
+# inject CALL PATTERN ERROR PROGRAM [ARG...]: runs the program (already in
+# /opt/bin) in the simulated receiver under strace, with the first CALL whose
+# trace line matches PATTERN (an ERE, on a normal run's trace) failing with
+# ERROR, from the same screen as the normal run; its output and messages go
+# to $root/out and $root/err, and it returns the program's status. 77 when strace cannot watch the program (a
+# MIPS program runs inside qemu-mips) or is missing.
+inject() {
+    local call=$1 pattern=$2 error=$3 k
+    shift 3
+    [ "$endian" = little ] && command -v strace >/dev/null || return 77
+    cp "$fb" "$root/screen.before"
+    sim /usr/bin/strace -o /tmp/normal.trace -e trace="$call" "$@" >/dev/null 2>&1
+    cp "$root/screen.before" "$fb"
+    k=$(grep -n -m1 -E "$pattern" "$root/tmp/normal.trace" | cut -d: -f1)
+    [ -n "$k" ] || { echo "no $call matching $pattern in the normal run" >"$root/err"; return 125; }
+    sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:error=$error:when=$k" "$@" \
+        >"$root/out" 2>"$root/err"
+}

@@ -8,6 +8,7 @@ fg=ff404040
 count() { od -An -v -tx4 --endian="$endian" "$2" | tr -s ' ' '\n' | grep -c "^$1\$"; }
 nonzero() { od -An -v -tx4 "$1" | tr -s ' ' '\n' | grep -v -c -E '^(00000000)?$'; }
 
+job='printf ...'  # a few dots: the completion pauses
 # --- usage: nothing drawn
 sim "$prog" >"$root/out" 2>"$root/err"
 check "no argument exits 1" test $? -eq 1
@@ -20,12 +21,17 @@ sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
 check "missing device exits 1" test $? -eq 1
 check "missing device gives the mmap report" grep -qx "mmap: .*" "$root/err"
 check "missing device is not created" test ! -e "$fb"
-head -c 1000 /dev/zero | tr '\0' A >"$fb"
+head -c 1658879 /dev/zero | tr '\0' A >"$fb"
 cp "$fb" "$root/short"
 sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
-check "short device exits 1" test $? -eq 1
+check "a device one byte short of a frame exits 1" test $? -eq 1
 check "short device gives the mmap report" test "$(cat "$root/err")" = "mmap: $(errtext ENXIO)"
 check "short device file is left as it was" cmp -s "$fb" "$root/short"
+rm -f "$fb"
+mkfifo "$fb"
+sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
+check "a device that cannot be mapped exits 1" test $? -eq 1
+check "and gives the mmap report" test "$(cat "$root/err")" = "mmap: $(errtext ENODEV)"
 rm -f "$fb"
 
 # --- a job of 250 dots that photographs the screen as it goes
@@ -72,5 +78,33 @@ check "runbar ends while its job still runs" test $? -eq 0
 pid=$(cat "$root/tmp/stay.pid" 2>/dev/null)
 check "the job was still running" kill -0 "${pid:-0}"
 [ -n "$pid" ] && pkill -P "$pid" 2>/dev/null; [ -n "$pid" ] && kill "$pid" 2>/dev/null
+
+# The job's shell cannot change the host's own folders.
+sim "$prog" 'touch /usr/simrx-probe /etc/simrx-probe; echo $? >/tmp/touched' >/dev/null 2>&1
+check "a job cannot write the host's /usr or /etc" test "$(cat "$root/tmp/touched")" != 0 -a ! -e /usr/simrx-probe
+
+# Failures of the calls runbar makes, one a row: call | which one (its trace
+# line) | error | status | message | the end cap drawn (yes/no). A failed read
+# of the job's output is an error and leaves the bar uncapped; an
+# interrupted one is read again; an interrupted pause is resumed.
+cap=$((100 * 720 + 500))
+while IFS='|' read -r call which error want message capped; do
+    [ -n "$call" ] || continue
+    rm -f "$fb"
+    head -c 1658880 /dev/zero >"$fb"
+    inject "$call" "$which" "$error" /opt/bin/runbar "$job"
+    status=$?
+    [ $status -eq 77 ] && { echo "skipped: strace cannot watch this build's runbar"; break; }
+    what="$call $error ($which)"
+    check "$what: status $want" test $status -eq "$want"
+    [ -z "$message" ] || check "$what: says \"$(eval "echo \"$message\"")\"" test "$(cat "$root/err")" = "$(eval "echo \"$message\"")"
+    [ "$capped" = yes ] && cap_colour=$fg || cap_colour=$bg
+    check "$what: the end cap is ${cap_colour}" test "$(word $cap)" = $cap_colour
+done <<'TABLE'
+read|, 65536\)|EIO|1|read: $(errtext EIO)|no
+read|, 65536\)|EINTR|0||yes
+pipe2|pipe2|EMFILE|1|error popen $job|no
+clock_nanosleep|clock_nanosleep|EINTR|0||yes
+TABLE
 
 finish

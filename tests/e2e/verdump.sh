@@ -68,6 +68,23 @@ check "a missing service list exits 1" test $? -eq 1
 check "a missing service list is named" test "$(cat "$root/err")" = "/pvr/SERVICES/services.txt: $(errtext ENOENT)"
 check "a missing service list prints no report" test ! -s "$root/out"
 
+# A failed read of either file: status 1, the file named with the reason,
+# no report. The rows: the read (its trace line) | the file named.
+example >"$versions"
+line "Sample TV" 7 "44d 6dca 1" >"$list"
+while IFS='|' read -r which path; do
+    [ -n "$which" ] || continue
+    inject read "$which" EIO /opt/bin/verdump
+    status=$?
+    [ $status -eq 77 ] && { echo "skipped: strace cannot watch this build's verdump"; break; }
+    check "a failed read of $path exits 1" test $status -eq 1
+    check "and says so" test "$(cat "$root/err")" = "$path: $(errtext EIO)"
+    check "and prints no report" test ! -s "$root/out"
+done <<'TABLE'
+"Sample TV|/pvr/SERVICES/services.txt
+, 3600\)|/data/SI/versions2
+TABLE
+
 # A list line written the way the README shows is read with its fields.
 rm -f "$list"
 sim /bin/sh -c "$(readme_block service-line)"

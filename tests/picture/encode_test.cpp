@@ -86,6 +86,20 @@ TEST(Encode, OptimalAgainstExhaustiveSearch)
     }
 }
 
+TEST(Encode, LiteralsOf999PixelsAndNoMore)
+{
+    for (const std::size_t n : {998, 999, 1000}) {
+        std::vector<std::uint32_t> px(n);
+        for (std::size_t i = 0; i < n; ++i)
+            px[i] = 0xFF000000u | std::uint32_t(i);
+        const std::vector<std::uint32_t> words = encode_picture(px);
+        const picture_summary s = summarize(words);
+        EXPECT_EQ(s.literals, n <= 999 ? 1u : 2u) << n << " pixels";
+        EXPECT_EQ(s.runs, 0u) << n << " pixels";
+        expect_paints(px, words);
+    }
+}
+
 TEST(Encode, LiteralsStopAt999Words)
 {
     std::vector<std::uint32_t> px(2000);

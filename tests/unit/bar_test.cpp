@@ -103,6 +103,24 @@ TEST_F(Bar, CountStopsAtTotalAndLaterStepsDrawNothing)
     expect_only_columns(180, 500, 0xFF404040);
 }
 
+// Steps each below the total whose sum passes it: the count stops at the
+// total, and the bar at its last column, never into the cap.
+TEST_F(Bar, StepsBelowTheTotalStopAtItsLastColumn)
+{
+    progress(999);
+    progress(999);
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 500, 0xFF404040);
+    prog_current = 996;
+    progress(4); // exactly to the total
+    EXPECT_EQ(prog_current, 1000);
+    const char dots[] = "........";
+    prog_current = 995;
+    count_dots(dots, sizeof dots - 1); // more dots than units left
+    EXPECT_EQ(prog_current, 1000);
+    expect_only_columns(180, 500, 0xFF404040);
+}
+
 TEST_F(Bar, EdgeFollowsUnitCountWithoutDrift)
 {
     EXPECT_EQ(bar_edge(250), 260);

@@ -139,6 +139,35 @@ TEST(Paint, TokenCrossingEitherEndStopsThePainting)
     EXPECT_EQ(small[2], old);
 }
 
+// Each token exactly at either end, and one word or one pixel past it.
+TEST(Paint, TokensAtTheLimitsAndOnePast)
+{
+    const struct {
+        const char* what;
+        std::vector<std::uint32_t> picture;
+        std::size_t screen;
+        std::size_t painted;
+    } cases[] = {
+        {"a literal that is the picture's last words", {1002, red, 2, blue, blue}, 8, 4},
+        {"a literal one word longer than the picture", {1002, red, 3, blue, blue}, 8, 2},
+        {"a literal that ends the screen", {1002, red, 2, blue, blue, 0}, 4, 4},
+        {"a literal one pixel past the screen", {1002, red, 3, blue, blue, blue, 0}, 4, 2},
+        {"a run that ends the screen", {1002, red, 1002, blue, 0}, 4, 4},
+        {"a run one pixel past the screen", {1002, red, 1003, blue, 0}, 4, 2},
+        {"a skip run that ends the screen", {1002, red, 1002, pic_skip, 0}, 4, 4},
+        {"a skip run one pixel past the screen", {1002, red, 1003, pic_skip, 0}, 4, 2},
+        {"a run without its colour word", {1002, red, 1002}, 8, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<pixel_t> area(c.screen + 2, old); // the screen, then two words that are not
+        EXPECT_EQ(pic_paint(c.picture, std::span<pixel_t>(area).first(c.screen)), c.painted);
+        EXPECT_EQ(area[c.screen], old);
+        EXPECT_EQ(area[c.screen + 1], old);
+        EXPECT_EQ(area[1], red); // the tokens before it are painted
+    }
+}
+
 TEST(Paint, EmbeddedPictureFillsTheWholeScreenWithPixelWords)
 {
     // The build checks only the end word: the whole walk is here.

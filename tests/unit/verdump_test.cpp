@@ -129,6 +129,13 @@ TEST(Services, NulBytesHideNothing)
          "07 Sample TV   "},
         {"NUL before the identifiers", before_ids, 1, "07 Sample TV   "},
         {"long line with NULs", long_line + list_line("Next", "8", ids), 2, "08 Next        "},
+        // fgets takes 199 bytes at a time: a line of 199 with its newline is
+        // whole, one of 200 is read in two, the rest dropped; either way the
+        // next line is an entry of its own.
+        {"a line of 199 bytes", list_line("Long", "9", "2 2 2" + std::string(87, ' ')) + list_line("Next", "8", ids), 2,
+         "08 Next        "},
+        {"a line of 200 bytes", list_line("Long", "9", "2 2 2" + std::string(88, ' ')) + list_line("Next", "8", ids), 2,
+         "08 Next        "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -209,30 +216,41 @@ TEST(Report, RecordCountFromBytesRead)
     EXPECT_EQ(lines(71), 1);
     EXPECT_EQ(lines(72), 2);
 
+    EXPECT_EQ(lines(3599), 99);
+    EXPECT_EQ(lines(3600), 100);
+
     static std::uint8_t buffer[versions_max];
-    const std::string big = write_temp("versions", std::string(4000, '\x01'));
-    EXPECT_EQ(read_versions(big.c_str(), buffer), 3600);
-    const std::string empty = write_temp("empty", "");
-    EXPECT_EQ(read_versions(empty.c_str(), buffer), 0);
+    for (const std::size_t size : {0, 3599, 3600, 3601, 4000}) {
+        const std::string file = write_temp("versions", std::string(size, '\x01'));
+        EXPECT_EQ(read_versions(file.c_str(), buffer), long(std::min(size, versions_max))) << size << " bytes";
+    }
 }
 
+// A short read, then the rest: more of it than the buffer has room for
+// stops at 3,600 bytes, and nothing is written past the buffer.
 TEST(Report, ShortReadsAreNotTheEnd)
 {
-    const std::string fifo = temp_path("fifo");
-    unlink(fifo.c_str());
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::thread writer([&] {
-        FILE* f = fopen(fifo.c_str(), "wb");
-        fwrite(std::string(36, 'a').data(), 1, 36, f);
-        fflush(f);
-        usleep(100 * 1000);
-        fwrite(std::string(40, 'b').data(), 1, 40, f);
-        fclose(f);
-    });
-    static std::uint8_t buffer[versions_max];
-    EXPECT_EQ(read_versions(fifo.c_str(), buffer), 76);
-    writer.join();
-    unlink(fifo.c_str());
+    for (const std::size_t rest : {40, 3564, 4000}) {
+        SCOPED_TRACE(rest);
+        const std::string fifo = temp_path("fifo");
+        unlink(fifo.c_str());
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::thread writer([&] {
+            FILE* f = fopen(fifo.c_str(), "wb");
+            fwrite(std::string(36, 'a').data(), 1, 36, f);
+            fflush(f);
+            usleep(100 * 1000);
+            fwrite(std::string(rest, 'b').data(), 1, rest, f);
+            fclose(f);
+        });
+        static std::uint8_t area[versions_max + 64]; // the buffer, then what must stay untouched
+        std::fill(std::begin(area), std::end(area), 0xEE);
+        EXPECT_EQ(read_versions(fifo.c_str(), std::span<std::uint8_t, versions_max>(area, versions_max)),
+                  long(std::min(36 + rest, versions_max)));
+        writer.join();
+        unlink(fifo.c_str());
+        EXPECT_EQ(std::count(area + versions_max, std::end(area), 0xEE), 64);
+    }
 }
 
 TEST(Report, UnreadableVersionsFileIsReported)
