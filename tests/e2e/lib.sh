@@ -40,11 +40,13 @@ inject() {
     local call=$1 pattern=$2 error=$3 k
     shift 3
     [ "$endian" = little ] && command -v strace >/dev/null || return 77
+    # LeakSanitizer cannot run under strace (the sanitizer build).
+    local asan=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
     cp "$fb" "$root/screen.before"
-    sim /usr/bin/strace -o /tmp/normal.trace -e trace="$call" "$@" >/dev/null 2>&1
+    ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/normal.trace -e trace="$call" "$@" >/dev/null 2>&1
     cp "$root/screen.before" "$fb"
     k=$(grep -n -m1 -E "$pattern" "$root/tmp/normal.trace" | cut -d: -f1)
     [ -n "$k" ] || { echo "no $call matching $pattern in the normal run" >"$root/err"; return 125; }
-    sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:error=$error:when=$k" "$@" \
+    ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:error=$error:when=$k" "$@" \
         >"$root/out" 2>"$root/err"
 }
