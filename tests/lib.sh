@@ -44,3 +44,10 @@ readme_block() {
     awk -v want="<!-- recipe: $1 -->" '$0 == want { on = 1; next }
         on && /^```sh/ { inside = 1; next } inside && /^```/ { exit } inside { print }' "$readme"
 }
+
+# box_example: the boot script of the box's README (package/README.receiver.in),
+# its indented lines after "From a boot script".
+box_example() {
+    awk '/^From a boot script/ { on = 1; next }
+        on && /^    / { sub(/^    /, ""); print; started = 1; next } started { exit }' "$(dirname "$readme")/package/README.receiver.in"
+}

@@ -8,6 +8,13 @@ dir=$1
 ok() { echo "ok: $*"; }
 no() { echo "FAILED: $*"; }
 head -c 307200 /dev/urandom >/tmp/update.img
+# The box README's images, and a flash command that says what it flashed.
+mkdir -p /var/update /tmp/rbin
+for i in 1 2 3 4 5; do head -c 1000 /dev/urandom >/var/update/$i.img; done
+printf '#!/bin/sh\necho "flashed $1"\n' >/tmp/rbin/flash
+chmod 755 /tmp/rbin/flash
+PATH=/tmp/rbin:$PATH
+export PATH
 job() { # job STATUS: an update job that prints 1000 dots, or 300 and fails with STATUS
     if [ "$1" = 0 ]; then
         echo 'i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done' >/tmp/update.sh
@@ -25,6 +32,7 @@ for recipe in "$dir"/*.sh; do
     case $name in
         copy-job) cmp -s /tmp/update.img /tmp/flash.img && ok "recipe $name copies the image" || no "recipe $name copies the image" ;;
         kept-output) [ "$(grep -c unpacking /tmp/update.log)" -eq 10 ] && ok "recipe $name keeps the job's output" || no "recipe $name keeps the job's output" ;;
+        box-example) [ "$(grep -c '^flashed /var/update/' /tmp/update.log)" -eq 5 ] && ok "recipe $name flashes the 5 images" || no "recipe $name flashes the 5 images" ;;
         job-status)
             job 3
             sh "$recipe" >/tmp/out 2>/tmp/err

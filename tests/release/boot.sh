@@ -139,10 +139,12 @@ for name in dots-loop copy-job kept-output job-status; do
     readme_block $name >"$work/$name.sh"
     recipes+=(-f "$work/$name.sh:/tmp/recipes/$name.sh")
 done
+box_example >"$work/box-example.sh"
+recipes+=(-f "$work/box-example.sh:/tmp/recipes/box-example.sh")
 echo 'sh /tmp/recipes_inside.sh /tmp/recipes' >"$work/recipes.sh"
 boot recipes "${recipes[@]}"
 checks_from "$work/recipes.console" "emulated receiver: "
-check "emulated receiver: every recipe was run" test "$(grep -c '^ok: recipe .* prints 1000 dots' "$work/recipes.console")" -eq 4
+check "emulated receiver: every recipe was run" test "$(grep -c '^ok: recipe .* prints 1000 dots' "$work/recipes.console")" -eq 5
 
 # The README's rxvm example, as written, in a scratch tree that shares this one's tools and builds.
 example=$(readme_block rxvm-example)
