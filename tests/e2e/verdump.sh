@@ -85,11 +85,15 @@ done <<'TABLE'
 , 3600\)|/data/SI/versions2
 TABLE
 
-# A list line written the way the README shows is read with its fields.
-rm -f "$list"
-sim /bin/sh -c "$(readme_block service-line)"
-example >"$versions"
-sim "$prog" >"$root/out" 2>"$root/err"
-check "a list line written as the README shows labels its record" test "$(cut -c1-16 "$root/out")" = "07 Sample TV    "
+# A list line written the way the README shows is read with its fields,
+# also with a name longer than its column.
+for name in "Sample TV" "A name of 40 bytes, past column 37 ....."; do
+    rm -f "$list"
+    sim /bin/sh -c "$(readme_block service-line | sed "s/\"Sample TV\"/\"$name\"/")"
+    example >"$versions"
+    sim "$prog" >"$root/out" 2>"$root/err"
+    check "a list line written as the README shows labels its record (${#name} bytes of name)" \
+        test "$(cut -c1-16 "$root/out")" = "$(printf '07 %-12.12s ' "$name")"
+done
 
 finish

@@ -17,6 +17,7 @@ ln -s "$top/build" "$tmp/build"
 "$top/build/native/tools/mkpictures" "$tmp/pictures" || exit 1
 convert "$tmp/pictures/gradient.png" -resize '1024x600!' -quality 90 "$tmp/my-photo.jpg" || exit 1
 convert "$tmp/pictures/logo-alpha.png" -gravity center -crop 440x400+0+0 +repage "$tmp/my-logo.png" || exit 1
+cp "$tmp/pictures/logo-alpha.png" "$tmp/my-logo-src.png"
 
 # run NAME: the recipe in the scratch tree, its output in $tmp/NAME.out.
 run() {
@@ -38,11 +39,22 @@ if run boot-picture; then
     check "the preview shows the bar filling ($filling at column 400) and completed ($complete)" \
         test "$filling" != "$complete"
 fi
+if run boot-photo; then
+    check "the photo's reduced picture is made" grep -q ' bytes in splash; ' "$tmp/boot-photo.out"
+    check "preview says the photo's pixels under the bar" grep -q '^preview: 6500 opaque pixels of the picture lie under the bar' "$tmp/boot-photo.out"
+fi
 if run boot-picture-transparent; then
     corner=$(convert "$tmp/splash/splash.png" -format '%[fx:p{0,0}.a]' info:)
     check "the extended area stays transparent (alpha $corner)" test "$corner" = 0
     check "transparent pixels become skip runs" grep -Eq '\([1-9][0-9]* skip runs\)' "$tmp/boot-picture-transparent.out"
     check "the soft edges are blended over the colour given" \
         grep -q 'partly transparent pixels blended over 000000' "$tmp/boot-picture-transparent.out"
+    # preview's options on the soft-edged logo: --background as picenc's, -s the fields as stored.
+    (cd "$tmp" && tools/picture/preview --background 000000 -s sim/fields.png my-logo-src.png sim/logo.png) \
+        >"$tmp/preview.out" 2>&1
+    check "preview --background -s runs" test $? -eq 0 || cat "$tmp/preview.out"
+    check "preview -s writes both screens as stored" test "$(identify -format '%wx%h' "$tmp/sim/fields.png")" = 1440x576
+    # Display line 1 is the lower field's first line: woven it is line 1, as stored line 288.
+    check "the stored picture differs from the woven one" test "$(compare -metric AE "$tmp/sim/fields.png" "$tmp/sim/logo.png" null: 2>&1)" != 0
 fi
 finish
