@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <string_view>
 #include <utility>
 
 std::size_t partly_transparent(const picture& png)
@@ -156,10 +157,10 @@ bool verify_encoding(std::span<const std::uint32_t> words, std::span<const std::
 // A path as a shell word: quoted unless it is plain.
 static std::string shell_word(const char* path)
 {
-    const std::string p = path;
+    const std::string_view p = path;
     if (!p.empty() && p.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./-+,") ==
-                          std::string::npos)
-        return p;
+                          std::string_view::npos)
+        return std::string(p);
     std::string quoted = "'";
     for (const char c : p)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
