@@ -72,6 +72,7 @@ cmp -s /tmp/plain.fb /tmp/old.fb; echo "rxvm: the old kernel's screen differs \$
 rxguest upto $((line - 1)) splash; echo "rxvm: below the line splash \$?"
 rxguest upto $line rxguest nosys $((line + 1)); echo "rxvm: above the line ENOSYS \$?"
 fpuprobe; echo "rxvm: the floating-point probe \$?"
+rxguest upto 42x true; echo "rxvm: upto takes only a number \$?"
 rxguest nosys $((line + 1)); echo "rxvm: without the filter ENOSYS \$?"
 rxguest hide /dev/fb0
 runbar true; echo "rxvm: runbar without a device \$?"
@@ -108,6 +109,7 @@ for kernel in full nofp; do
     check "$kernel: above the line a call answers ENOSYS, without the filter not" \
         eval 'said "above the line ENOSYS 0" $name && said "without the filter ENOSYS 1" $name'
     check "$kernel: one floating-point instruction ends with status $probe" said "the floating-point probe $probe" $name
+    check "$kernel: rxguest upto takes only a number (a usage error, 2)" said "upto takes only a number 2" $name
     check "$kernel: runbar without a device exits 1" said "runbar without a device 1" $name
     check "$kernel: splash without a device exits 1" said "splash without a device 1" $name
     check "$kernel: both give the mmap report" test "$(grep -c '^mmap: ' "$c")" -eq 2
@@ -162,6 +164,14 @@ printf 'splsh\nrunbra x\n' >"$work/fails.sh"
 status=$?
 check "a script ending with status 127 makes rxvm exit 127 ($status)" test $status -eq 127
 check "and the status is said once" test "$(tr -d '\r' <"$work/fails.out" | grep -c '^rxvm: the script ended with status 127$')" -eq 1
+
+# A script that does not end in time: status 1, and the screenshot all the same.
+echo 'splash; sleep 600' >"$work/slow.sh"
+"$top/tools/vm/rxvm" -s "$work/slow.sh" -o "$work/slow.png" -t 5 </dev/null >"$work/slow.out" 2>&1
+status=$?
+check "a script that outlasts -t makes rxvm exit 1 ($status)" test $status -eq 1
+check "and say so" grep -q '^rxvm: the script did not end within 5 s$' "$work/slow.out"
+check "with the screenshot taken all the same" test -s "$work/slow.png"
 
 # A machine that cannot start (a processor QEMU does not know), piped as a
 # user would: QEMU's message, status 1 at once, no process and no temporary
