@@ -51,3 +51,10 @@ box_example() {
     awk '/^From a boot script/ { on = 1; next }
         on && /^    / { sub(/^    /, ""); print; started = 1; next } started { exit }' "$(dirname "$readme")/package/README.receiver.in"
 }
+
+# copy_tree DEST: the tree's files as they stand (the tracked ones and the
+# new ones git does not ignore) into the folder DEST; no builds.
+copy_tree() {
+    (cd "$(dirname "$readme")" && git ls-files -z --cached --others --exclude-standard |
+        tar --null -T - --ignore-failed-read -cf -) | tar -C "$1" -xf -
+}

@@ -15,8 +15,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 tree="$tmp/a tree/rx tools"
 mkdir -p "$tree" "$tmp/temp dir"
-(cd "$top" && git ls-files -z --cached --others --exclude-standard | tar --null -T - --ignore-failed-read -cf -) |
-    tar -C "$tree" -xf -
+copy_tree "$tree"
 musl=$(bash "$top/tools/sources.sh" musl) || exit 1
 ln -s "$(dirname "$(dirname "$musl")")" "$tmp/the cache"
 export TMPDIR="$tmp/temp dir" RX_CACHE="$tmp/the cache"

@@ -16,8 +16,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 chmod 755 "$tmp"
 mkdir -p "$tmp/tree" "$tmp/home" "$tmp/cache"
-(cd "$top" && git ls-files -z --cached --others --exclude-standard | tar --null -T - --ignore-failed-read -cf -) |
-    tar -C "$tmp/tree" -xf -
+copy_tree "$tmp/tree"
 for entry in musl builtins qemu-plugin; do
     prefix=$(bash "$top/tools/sources.sh" $entry) || exit 1
     cp -a "$(dirname "$prefix")" "$tmp/cache/"
