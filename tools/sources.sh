@@ -86,7 +86,7 @@ build_musl() {
     local src
     src=$(fetch musl "$version")
     say "building musl for $cross ($musl_cflags) (about a minute)"
-    # The prefix is the final one (musl-gcc's specs name it); the files are
+    # The prefix is the final one (musl-gcc's driver files name it); the files are
     # staged in the temporary folder.
     (cd "$src" &&
         ./configure --target=$cross CROSS_COMPILE=$cross- CFLAGS="$musl_cflags" --disable-shared --prefix="$dir/prefix" &&
