@@ -93,6 +93,10 @@ build_musl() {
         make -j"$jobs" && make install DESTDIR="$work/stage") >"$work/build.log" 2>&1 || return 1
     mv "$work/stage$dir/prefix" "$work/prefix"
     cp "$src/COPYRIGHT" "$work/prefix/COPYRIGHT"
+    # musl-gcc links gcc's crtbegin, crtend and libgcc, which are hard-float:
+    # ours takes none of them (musl needs no crtbegin; the builtins stand in
+    # for libgcc), or a soft-float link mixes the two.
+    sed -i -e 's/crtbeginS\.o%s//' -e 's/crtendS\.o%s//' -e 's/^libgcc\.a%s.*$//' "$work/prefix/lib/musl-gcc".*
 }
 
 # compiler-rt's builtins from LLVM's source package (130 MB, of which only
@@ -127,8 +131,8 @@ build_qemu-plugin() {
 # BusyBox on our musl, as the receivers' own userland is: from nothing but
 # the applets in the fragment. musl has no kernel headers; the cross
 # compiler's are reachable after musl's. The link takes musl's start files
-# and our builtins, nothing of gcc's (its crtbegin and libgcc are
-# hard-float, and BusyBox's link stops at the warning that mixing gives).
+# and our builtins, nothing of gcc's (see build_musl: BusyBox's link stops
+# at the warning that mixing hard-float and soft-float objects gives).
 build_busybox() {
     local src musl khdr rt
     musl=$(bash "${BASH_SOURCE[0]}" musl)
@@ -137,15 +141,14 @@ build_busybox() {
     khdr=$work/kernel-headers
     mkdir -p "$khdr"
     for d in asm asm-generic linux mtd; do ln -sfn "/usr/$cross/include/$d" "$khdr/$d"; done
-    sed -e 's/crtbeginS\.o%s//' -e 's/crtendS\.o%s//' -e "s|^libgcc\.a%s.*|$rt/lib/libbuiltins.a|" \
-        "$musl/lib/musl-gcc.specs" >"$work/musl.specs"
     say "building BusyBox for $cross on musl (about a minute)"
-    local make=(make -C "$src" CROSS_COMPILE=$cross- CC="$cross-gcc -specs $work/musl.specs $musl_cflags -isystem $khdr"
-        -j"$jobs")
+    local make=(make -C "$src" CROSS_COMPILE=$cross- CC="$musl/bin/musl-gcc $musl_cflags -isystem $khdr" -j"$jobs")
     (cd "$src" && "${make[@]}" allnoconfig &&
         grep -E '^CONFIG_' "$busybox_config" | while IFS='=' read -r sym value; do
             sed -i -e "/^# $sym is not set\$/d" -e "/^$sym=/d" .config && echo "$sym=$value" >>.config
-        done && yes '' | "${make[@]}" oldconfig && "${make[@]}" &&
+        done && sed -i '/^CONFIG_EXTRA_LDFLAGS=/d' .config &&
+        echo "CONFIG_EXTRA_LDFLAGS=\"-Wl,--whole-archive $rt/lib/libbuiltins.a -Wl,--no-whole-archive\"" >>.config &&
+        yes '' | "${make[@]}" oldconfig && "${make[@]}" &&
         "${make[@]}" CONFIG_PREFIX="$work/prefix" install) >"$work/build.log" 2>&1 || return 1
     config_took "$busybox_config" "$src/.config" || fail "BusyBox's configuration did not take: $missed"
     cp "$src/.config" "$work/prefix/busybox.config"
