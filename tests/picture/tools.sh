@@ -113,4 +113,14 @@ for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb
         eval "[ $status -eq 1 ] && grep -q 'File too large' '$tmp/err'"
 done
 check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
+
+# mksample into a folder that simrx has not laid out: it makes the folders.
+"$bin/mksample" "$tmp/new root" >/dev/null 2>"$tmp/err"
+check "mksample makes the folders of a new root" \
+    test -s "$tmp/new root/pvr/SERVICES/services.txt" -a -s "$tmp/new root/data/SI/versions2"
+: >"$tmp/file"
+"$bin/mksample" "$tmp/file" >/dev/null 2>"$tmp/err"
+status=$?
+check "and says which folder it cannot make (status $status): $(cat "$tmp/err")" \
+    eval "[ $status -eq 1 ] && grep -q '^mksample: $tmp/file/pvr/SERVICES: ' '$tmp/err'"
 finish

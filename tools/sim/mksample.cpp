@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -91,8 +92,16 @@ void versions_record(unsigned char* rec, std::uint32_t ids, std::uint32_t servic
     put_be32(rec + 32, std::uint32_t(end + 1800 + std::int32_t(i % 3) * 900));
 }
 
+// Makes the file's folders as it goes: a root simrx has not laid out yet has none.
 bool write_file(const std::string& path, const void* data, std::size_t size)
 {
+    std::error_code failed;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed);
+    if (failed) {
+        fprintf(stderr, "mksample: %s: %s\n", std::filesystem::path(path).parent_path().c_str(),
+                failed.message().c_str());
+        return false;
+    }
     FILE* f = fopen(path.c_str(), "wb");
     if (f == nullptr || fwrite(data, 1, size, f) != size || fclose(f) != 0) {
         fprintf(stderr, "mksample: %s: %s\n", path.c_str(), strerror(errno));
