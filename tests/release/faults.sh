@@ -44,7 +44,8 @@ if [ "${1:-}" != --inside ]; then
     "$here/../../build/native/tools/mksample" "$root" >/dev/null || exit 1
     printf 'i=0; while [ $i -lt 100 ]; do printf ..........; i=$((i + 1)); done\n' >"$root/tmp/dots.sh"
     cp "$0" "$root/tmp/faults.sh"
-    exec "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}"
+    "$simrx" -r "$root" /bin/bash /tmp/faults.sh --inside "${2:-5}"
+    exit # not exec: the trap removes the root
 fi
 
 # Inside the simulated receiver: the programs in /opt/bin, strace in /usr/bin.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -12,7 +14,27 @@
 
 namespace {
 
-std::string temp_path(const char* name) { return "/tmp/verdump_test_" + std::to_string(getpid()) + "_" + name; }
+// The tests' files, in a private folder that goes with them when the tests end.
+struct temp_folder {
+    std::string path;
+    temp_folder()
+    {
+        const char* tmpdir = getenv("TMPDIR");
+        std::string pattern = std::string(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp") + "/verdump_test.XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            perror("verdump_test: mkdtemp");
+            std::abort();
+        }
+        path = pattern;
+    }
+    ~temp_folder() { std::filesystem::remove_all(path); }
+};
+
+std::string temp_path(const char* name)
+{
+    static const temp_folder folder;
+    return folder.path + "/" + name;
+}
 
 std::string write_temp(const char* name, const std::string& bytes)
 {
