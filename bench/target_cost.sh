@@ -12,6 +12,7 @@
 # --check, fails unless every picture costs exactly one bus write per pixel,
 # all word stores, none elsewhere in the loop, and at most these instructions
 # per pixel: our own 2.0, noise, logo and photo 3.0, the gradient 4.0.
+# Then runbar's scan of a job's output, counted the same way (see below).
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 native=$top/build/native
@@ -20,7 +21,7 @@ check=0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 for f in "$native/tools/picenc" "$native/tools/fbshot" "$native/tools/mkpictures" "$native/bench/libmeter.so" \
-    "$top/build/receiver/paintpic"; do
+    "$top/build/receiver/paintpic" "$top/build/receiver/scancost"; do
     [ -e "$f" ] || { echo "target_cost: $f is missing (cmake --build --preset native; --preset receiver)" >&2; exit 1; }
 done
 if [ $# -eq 0 ]; then
@@ -74,4 +75,34 @@ for png in "$@"; do
     done
 done
 [ $check = 1 ] && [ $status = 0 ] && echo "target_cost: every picture at one bus write a pixel, within its instructions"
+
+# runbar's scan of its job's output: 64 MiB of a job's text, without a dot
+# and with 1000 dots spread through it (the bar fills at the last), read and
+# counted as runbar does (build/receiver/scancost). At most 1.75
+# instructions a byte with --check, and every dot counted.
+scan_max=1.75
+line="writing block 0123456789 of the image, all well so far"
+text() { yes "$line" | head -c "$1"; }
+text 67108864 >"$tmp/no-dots"
+{ text 33554; printf .; text 33553; } >"$tmp/chunk"
+for ((i = 0; i < 1000; i++)); do cat "$tmp/chunk"; done >"$tmp/spread-dots"
+text 864 >>"$tmp/spread-dots"
+echo
+printf '%-22s %10s %12s %9s %6s\n' "runbar's scan" bytes instructions "per byte" units
+for input in no-dots:0 spread-dots:1000; do
+    name=${input%:*} want=${input#*:}
+    said=$(qemu-mips -plugin "$native/bench/libmeter.so,out=$tmp/$name.count" "$top/build/receiver/scancost" \
+        "$tmp/$name") || { echo "target_cost: scancost failed on $name" >&2; exit 1; }
+    units=$(sed -n 's/^scancost: \([0-9]*\) units$/\1/p' <<<"$said")
+    bytes=$(stat -c %s "$tmp/$name")
+    read -r _ _ _ insns _ <"$tmp/$name.count"
+    per=$(awk -v i="$insns" -v b="$bytes" 'BEGIN { printf "%.3f", i / b }')
+    printf '%-22s %10s %12s %9s %6s\n' "$name" "$bytes" "$insns" "$per" "$units"
+    [ $check = 1 ] || continue
+    if [ "$units" != "$want" ] || ! awk -v p="$per" -v m=$scan_max 'BEGIN { exit !(p <= m) }'; then
+        echo "FAILED: runbar's scan of $name: $per instructions a byte (at most $scan_max), $units units (not $want)"
+        status=1
+    fi
+done
+[ $check = 1 ] && [ $status = 0 ] && echo "target_cost: runbar's scan within $scan_max instructions a byte, every dot counted"
 exit $status

@@ -2,7 +2,8 @@
 # release (static on musl) outgrows its budget: runbar 56 KiB, verdump 80 KiB,
 # splash its picture's bytes plus 24 KiB. The glibc builds' sizes, linked
 # dynamically and statically, are printed alongside, and the dynamically
-# linked ones must need nothing but the C library.
+# linked ones must need nothing but the C library. runbar and splash must
+# link no floating-point routine.
 set -eu
 cd "$(dirname "$0")/../.."
 for preset in receiver mips-dynamic mips; do
@@ -28,6 +29,18 @@ for prog in runbar splash verdump; do
         "$(stripped build/mips/$prog/$prog)" "$musl" "$budget" "$verdict"
 done
 echo "size: the boot picture is $picture_bytes bytes"
+# runbar and splash have no use for floating point: none of the routines that
+# do it in software (compiler-rt's, named for their types: sf, df, tf) may be
+# linked into them, nor printf's formatting, which brings them.
+for prog in runbar splash; do
+    float=$(mips-linux-gnu-nm build/receiver/$prog/$prog | awk '$3 ~ /^__[a-z]+[sdt]f[0-9]$|^__powi[sdt]f2$|^(vfprintf|printf_core|fmt_fp)$/ { print $3 }' | tr '\n' ' ')
+    if [ -n "$float" ]; then
+        echo "size: $prog links floating-point code: $float"
+        status=1
+    else
+        echo "size: $prog links no floating-point code"
+    fi
+done
 bash tests/e2e/runtime_deps.sh build/mips-dynamic/runbar/runbar build/mips-dynamic/splash/splash \
     build/mips-dynamic/verdump/verdump || status=1
 exit $status

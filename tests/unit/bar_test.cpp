@@ -144,6 +144,34 @@ TEST_F(Bar, DotsAdvanceOneUnitEachAndOtherBytesAreIgnored)
     expect_only_columns(180, 500, 0xFF404040);
 }
 
+// The scan takes aligned words in rounds and the bytes around them one by
+// one: a dot at every place of a buffer at every alignment is counted once,
+// and bytes one bit or one away from a dot (and a zero) never are.
+TEST_F(Bar, EveryDotIsCountedWhereverItLies)
+{
+    alignas(8) char job[4 + 100];
+    for (const char other : {'x', '/', '-', char(0xAE), char(0x2F), '\0', char(0xFF), char(0x0E)}) {
+        for (std::size_t start = 0; start < 4; ++start) {
+            for (std::size_t at = 0; at < 100 - start; ++at) {
+                std::memset(job, other, sizeof job);
+                job[start + at] = '.';
+                prog_current = 0;
+                count_dots(job + start, 100 - start);
+                ASSERT_EQ(prog_current, 1) << "dot at " << at << " from offset " << start << " among " << int(other);
+                count_dots(job + start, at); // the bytes before it
+                ASSERT_EQ(prog_current, 1) << "before the dot at " << at << " among " << int(other);
+            }
+        }
+    }
+    // Dots in one buffer at once: neighbours, a round's first and last, the last byte.
+    std::memset(job, 'x', sizeof job);
+    for (const std::size_t at : {0, 1, 31, 32, 33, 63, 64, 99})
+        job[at] = '.';
+    prog_current = 0;
+    count_dots(job, 100);
+    EXPECT_EQ(prog_current, 8);
+}
+
 TEST_F(Bar, CompletionFillsFromWhereTheJobLeftAndCapsInForeground)
 {
     srand(1); // what an unseeded generator starts from
