@@ -28,15 +28,20 @@ CMAKE
 # readme_says WAY PATTERN: the staged README holds the words.
 readme_says() { grep -q -- "$2" "$tmp/$1/stage/usr/share/doc/rxtools/README"; }
 
+# The musl way is the README's own lines, run as written from the folder
+# that holds a copy of the tree named rxtools; the plain way the same with
+# the plain toolchain file.
+recipe=$(readme_block firmware-build)
+check "the README has the firmware build's lines" test -n "$recipe"
 for way in plain musl; do
-    case $way in
-        plain) toolchain=$tmp/toolchain.cmake extra= ;;
-        musl) toolchain=$top/cmake/mips-linux-musl.cmake extra=" ./usr/share/doc/rxtools/COPYRIGHT.musl" ;;
-    esac
     b=$tmp/$way
-    if ! { cmake -S "$top" -B "$b/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX=/usr \
-        -DCMAKE_BUILD_TYPE=MinSizeRel && cmake --build "$b/build" -j "$(nproc)" &&
-        DESTDIR="$b/stage" cmake --install "$b/build" --strip; } >"$b.log" 2>&1; then
+    mkdir -p "$b/rxtools"
+    copy_tree "$b/rxtools"
+    case $way in
+        plain) lines=${recipe//'$PWD/rxtools/cmake/mips-linux-musl.cmake'/$tmp/toolchain.cmake} extra= ;;
+        musl) lines=$recipe extra=" ./usr/share/doc/rxtools/COPYRIGHT.musl" ;;
+    esac
+    if ! (cd "$b" && export STAGING=$b/stage CMAKE_BUILD_PARALLEL_LEVEL=$(nproc) && eval "$lines") >"$b.log" 2>&1; then
         tail -20 "$b.log"
         check "$way: the build configures, builds and installs" false
         continue
@@ -69,4 +74,25 @@ check "musl: the static release 1 programs, soft-float" \
     eval '! readelf -l "$tmp/musl/stage/usr/bin/verdump" | grep -q INTERP &&
         readelf -A "$tmp/musl/stage/usr/bin/verdump" | grep -q "^ISA: MIPS32$" && readme_says musl "musl, linked fully statically"'
 check "plain: the README shows the way to the static release 1 programs" readme_says plain "cmake/mips-linux-musl.cmake"
+kernel=$(readelf -n "$tmp/plain/stage/usr/bin/runbar" | sed -n 's/.*OS: Linux, ABI: //p')
+check "plain: the README names the oldest kernel glibc runs on ($kernel)" readme_says plain "Linux $kernel or later"
+check "plain: and the glibc it was linked with" readme_says plain "glibc 2\.[0-9]* or later and its program interpreter"
+
+# Where firmware build systems put the processor's flags: in the compiler's
+# variable after its name (CMAKE_CXX_COMPILER_ARG1), in a launcher, in the
+# flags of the build type. Configured only: the README is made then.
+printf '#!/bin/sh\nexec "$@" -msoft-float\n' >"$tmp/launcher" && chmod +x "$tmp/launcher"
+readme_of() { sed -n 's/^- processor: //p' "$tmp/$1/README.receiver"; }
+grep -v _COMPILER "$tmp/toolchain.cmake" >"$tmp/toolchain-env.cmake" # the compilers from CC and CXX
+(cd "$tmp" && CC="mips-linux-gnu-gcc -march=mips32" CXX="mips-linux-gnu-g++ -march=mips32" cmake -S "$top" -B arg1 \
+    -DCMAKE_TOOLCHAIN_FILE="$tmp/toolchain-env.cmake" -DCMAKE_CXX_COMPILER_LAUNCHER="$tmp/launcher" >/dev/null 2>&1)
+check "the compiler's own argument and a launcher are read: $(readme_of arg1)" \
+    grep -q '^- processor: MIPS32 release 1, soft-float' "$tmp/arg1/README.receiver"
+(cd "$tmp" && cmake -S "$top" -B config -DCMAKE_TOOLCHAIN_FILE="$tmp/toolchain.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -march=mips32 -msoft-float" >/dev/null 2>&1)
+check "the build type's flags are read: $(readme_of config)" \
+    grep -q '^- processor: MIPS32 release 1, soft-float' "$tmp/config/README.receiver"
+(cd "$tmp" && cmake -S "$top" -B pc -DBUILD_TESTING=OFF >/dev/null 2>&1)
+check "a build for the PC has no box README and installs none" \
+    eval '[ -e "$tmp/pc/cmake_install.cmake" ] && [ ! -e "$tmp/pc/README.receiver" ] && ! grep -q README "$tmp/pc/cmake_install.cmake"'
 finish
