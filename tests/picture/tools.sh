@@ -3,9 +3,9 @@
 # pictures whose pixels are known: fbshot's byte orders (-b, -l, -n and its
 # own choice), its line orders (-s) and its warning for a screen of both
 # orders; picenc --words; paintpic into memory (-m) and into the simulated
-# receiver's screen, at its size limit and one past it; and that picenc and
-# fbshot leave the file they replace as it was when the disk refuses the
-# write.
+# receiver's screen, at its size limit and one past it; that picenc, fbshot
+# and paintpic leave the file they replace as it was when the disk refuses
+# the write, and replace what they are given as cp does; mksample's folders.
 #   tests/picture/tools.sh TOOLS-FOLDER    (build/native/tools)
 set -u
 bin=$(realpath "$1")
@@ -104,8 +104,10 @@ mkdir -p "$tmp/out"
 "$bin/picenc" "$tmp/ours.png" "$tmp/out/pic_data.cpp" >/dev/null
 head -c 1658880 /dev/urandom >"$tmp/noise.fb"
 "$bin/fbshot" -b "$tmp/mips.fb" "$tmp/out/screen.png" 2>/dev/null
+"$bin/paintpic" -m "$tmp/ours.words" "$tmp/out/screen.fb" >/dev/null
 cp -a "$tmp/out" "$tmp/before"
-for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb $tmp/out/screen.png"; do
+for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb $tmp/out/screen.png" \
+    "paintpic -m $tmp/ours.words $tmp/out/screen.fb"; do
     # shellcheck disable=SC2086 # the command is words
     (ulimit -f 8 && "$bin/"$run) >/dev/null 2>"$tmp/err"
     status=$?
@@ -113,6 +115,56 @@ for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb
         eval "[ $status -eq 1 ] && grep -q 'File too large' '$tmp/err'"
 done
 check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
+
+# What the tools replace, as cp treats it: a link's target (the link stays),
+# the file's mode (and owner, as root); a FIFO and an open file of /proc
+# (what /dev/stdout is) written straight through; a file the user may write
+# in a folder they may not, written in place; and a tool stopped half way
+# leaves no temporary file.
+"$bin/fbshot" -b "$tmp/mips.fb" "$tmp/want.png" 2>/dev/null
+rm -rf "$tmp/out" && mkdir "$tmp/out" && cd "$tmp/out" || exit 1
+cp "$tmp/before/screen.png" real.png && chmod 640 real.png && ln -s real.png link.png
+[ "$(id -u)" -eq 0 ] && chown 65534:65534 real.png
+"$bin/fbshot" -b "$tmp/mips.fb" link.png 2>/dev/null
+check "a link's target is replaced and the link stays" eval '[ -L link.png ] && cmp -s real.png "$tmp/want.png"'
+check "the file keeps its mode ($(stat -c %a real.png))" test "$(stat -c %a real.png)" = 640
+[ "$(id -u)" -eq 0 ] && check "and its owner ($(stat -c %u real.png))" test "$(stat -c %u real.png)" = 65534
+mkfifo fifo && { cat fifo >from-fifo.png & }
+"$bin/fbshot" -b "$tmp/mips.fb" fifo 2>/dev/null
+wait
+check "a FIFO is written through" eval '[ -p fifo ] && cmp -s from-fifo.png "$tmp/want.png"'
+ln -s /proc/self/fd/1 to-stdout
+"$bin/fbshot" -b "$tmp/mips.fb" to-stdout 2>/dev/null | cat >from-stdout.png
+check "an open file of /proc is written through (a pipe here)" eval '[ -L to-stdout ] && cmp -s from-stdout.png "$tmp/want.png"'
+"$bin/picenc" "$tmp/ours.png" /dev/stdout 2>/dev/null | grep -c '^constexpr std::uint32_t pic' >picenc.count
+check "picenc writes /dev/stdout through" eval '[ -L /dev/stdout ] && [ "$(cat picenc.count)" = 1 ]'
+check "and no temporary file is left" test -z "$(ls -A | grep '^\.')"
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+    chmod 755 "$tmp" "$tmp/out"
+    mkdir shut && cp "$tmp/before/screen.png" shut/screen.png && chown 65534 shut/screen.png && chmod 755 shut
+    nobody "$bin/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
+    check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
+        eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
+    nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$bin/fbshot" "$tmp/mips.fb" >nobody-stdout.png
+    check "an ordinary user's /dev/stdout is written through" cmp -s nobody-stdout.png "$tmp/want.png"
+fi
+for stop in TERM INT HUP; do
+    # The tool is held in its flush to the disk, and stopped there (started
+    # as a job of its own, or the shell would have it ignore SIGINT).
+    set -m
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -o /dev/null -e inject=fsync:delay_enter=3000000 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
+    tracer=$!
+    set +m
+    for ((i = 0; i < 100; i++)); do
+        [ -n "$(ls -A | grep '^\.stopped')" ] && break
+        sleep 0.05
+    done
+    pkill -$stop -P $tracer -x fbshot
+    wait $tracer 2>/dev/null
+    check "fbshot stopped by SIG$stop leaves no temporary file nor a file" test -z "$(ls -A | grep stopped)"
+done
+cd "$tmp" || exit 1
 
 # mksample into a folder that simrx has not laid out: it makes the folders.
 "$bin/mksample" "$tmp/new root" >/dev/null 2>"$tmp/err"

@@ -1,8 +1,17 @@
 // Writing a file whole or not at all, for the tools that write what a user
-// keeps (the boot picture's source, screenshots, pictures): the bytes go to
-// a temporary file in the same folder, which is renamed over the path only
-// once every write, the flush to the disk and the close have succeeded. On
-// failure the old file stays as it was and the temporary file is removed.
+// keeps (the boot picture's source, screenshots, pictures), as cp and
+// install treat what they replace:
+// - a regular file (or a path that does not exist yet) gets the bytes in a
+//   temporary file beside it, renamed over it only once every write, the
+//   flush to the disk and the close have succeeded, and the folder synced;
+//   the new file keeps the old one's mode, and its owner where the user may
+//   set it. A symlink's target is replaced and the link stays.
+// - a file the user may write in a folder they may not: its whole content
+//   is made in a temporary file elsewhere first, then written in place.
+// - anything else (a character device, a FIFO, a socket, /dev/stdout) is
+//   written straight through.
+// On failure the old file stays as it was and the temporary file is
+// removed; so it is when the tool is stopped by SIGINT, SIGTERM or SIGHUP.
 #pragma once
 
 #include <cstdio>
@@ -16,15 +25,23 @@ class new_file {
     new_file& operator=(const new_file&) = delete;
     ~new_file(); // removes the temporary file unless it was committed
 
-    // Makes the temporary file beside path; false, with why, when it cannot.
+    // Makes the temporary file (or opens the path to write through); false,
+    // with why, when it cannot.
     bool open(const char* path, std::string& why);
     FILE* stream() const { return file_; }
-    // Flushes, closes and renames it over the path; false, with why, when
-    // any of it failed (a full disk, a file size limit).
+    // Flushes, closes and puts the bytes in place; false, with why, when any
+    // of it failed (a full disk, a file size limit).
     bool commit(std::string& why);
 
   private:
-    std::string path_, temp_;
+    enum class way { rename, in_place, through };
+    bool open_beside(std::string& why);
+    bool commit_in_place(std::string& why);
+
+    std::string path_;   // what the user named
+    std::string target_; // the file that is replaced: the path, or its link's target
+    std::string temp_;
+    way way_ = way::rename;
     FILE* file_ = nullptr;
 };
 

@@ -13,6 +13,11 @@
 #include "fb/fb.hpp"
 #include "splash/paint.hpp"
 #include "splash/picture.hpp"
+#if !defined(PAINTPIC_FOR_METER)
+#include "tools/picture/file_out.hpp"
+
+#include <string>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -80,9 +85,19 @@ static int meter(std::size_t n, const char* out_path)
     meter_mark();
     memcpy(screen, copy, fb_bytes);
     meter_mark();
+#if defined(PAINTPIC_FOR_METER)
+    // The receiver's build, for the cost meter only: no heap for the
+    // whole-file writer, and its file is the meter's own.
     FILE* out = fopen(out_path, "wb");
     if (out == nullptr || fwrite(screen, 1, fb_bytes, out) != fb_bytes || fclose(out) != 0)
         return fail(out_path);
+#else
+    std::string why;
+    if (!write_whole_file(out_path, {reinterpret_cast<const char*>(screen), fb_bytes}, why)) {
+        fprintf(stderr, "paintpic: %s\n", why.c_str());
+        return 1;
+    }
+#endif
     printf("paintpic: %zu words, %zu pixels painted\n", n, painted);
     return 0;
 }
