@@ -209,6 +209,28 @@ stop_children() {
         sleep 0.1
     done
 }
+# sweep_stale: the temporary folders that builds killed outright left in the
+# cache, with any process still working in them. A folder is stale when
+# nobody holds its entry's lock; this entry's lock is held here already.
+sweep_stale() {
+    local folder lock p cwd
+    for folder in "$cache"/.*.??????; do
+        [ -d "$folder" ] || continue
+        lock=${folder##*/.}
+        lock=$cache/${lock%.*}.lock
+        if [ "$lock" != "$cache/$entry.lock" ]; then
+            { exec 8>>"$lock"; } 2>/dev/null || continue
+            flock -n 8 || { exec 8>&-; continue; }
+        fi
+        for p in /proc/[0-9]*; do
+            cwd=$(readlink "$p/cwd" 2>/dev/null) || continue
+            [[ $cwd == "$folder" || $cwd == "$folder"/* ]] && kill -KILL "${p#/proc/}" 2>/dev/null
+        done
+        say "removing what a killed build left: $folder"
+        rm -rf "$folder"
+        exec 8>&-
+    done
+}
 name=${1:-}
 busybox_config=$vm/busybox.config
 kernel_configs=("$vm/kernel.config")
@@ -257,7 +279,7 @@ esac
 entry=$name-${version#*:}-$(printf '%s' "$given" | digest)
 dir=$cache/$entry
 if [ ! -d "$dir/prefix" ]; then
-    mkdir -p "$cache" || fail "cannot make the cache folder $cache"
+    mkdir -p "$cache" 2>/dev/null || fail "cannot make the cache folder $cache; set RX_CACHE to a folder you may write"
     cache=$(cd "$cache" && pwd -P) dir=$cache/$entry
     # The kernel's and musl's builds cannot run under a path with a blank.
     [[ $cache != *[[:space:]]* ]] ||
@@ -268,15 +290,28 @@ if [ ! -d "$dir/prefix" ]; then
         flock 9
     fi
     if [ ! -d "$dir/prefix" ]; then
+        sweep_stale
         work=$(mktemp -d "$cache/.$entry.XXXXXX")
         chmod u=rwx,go=rx "$work" # the cache may be shared: the others read it
-        # Stopped half way, the build's processes stop too and its folder goes.
+        # Stopped half way, the build's processes stop too and its folder
+        # goes; the status is a stopped program's, 128 and the signal.
         trap 'rm -rf "$work"' EXIT
-        trap 'stop_children $$; exit 130' INT TERM HUP
+        trap 'stop_children $$; exit 130' INT
+        trap 'stop_children $$; exit 143' TERM
+        trap 'stop_children $$; exit 129' HUP
         set +e
+        set -m # the build in a process group of its own
         (set -e; "$recipe") 9>&- &
-        wait $!
+        build=$!
+        set +m
+        # Killed outright (SIGKILL), this script runs no trap: a watcher then
+        # stops the build's processes and removes its folder.
+        (trap '' INT HUP; while kill -0 $$ 2>/dev/null; do sleep 1; done
+            kill -KILL -- -$build 2>/dev/null; rm -rf "$work") 9>&- </dev/null >/dev/null 2>&1 &
+        watcher=$!
+        wait $build
         built=$?
+        kill $watcher 2>/dev/null
         set -e
         if [ $built -ne 0 ]; then
             mv -f "$work/build.log" "$cache/$entry.failed.log" 2>/dev/null || mv -f "$work/fetch.log" "$cache/$entry.failed.log"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The source cache is safe to share: in a fresh cache, a build stopped half
-# way leaves nothing behind; two builds of one entry at once make it once
+# way, or killed outright, leaves nothing behind, and a later build removes
+# what builds killed with their watcher left; two builds of one entry at once make it once
 # (the second waits for the first) and both print it; it is whole, and no
 # temporary folder is left; a later call finds it without building.
 #   tests/release/cache.sh
@@ -20,8 +21,37 @@ for ((i = 0; i < 600; i++)); do
 done
 kill $stopped
 wait $stopped
+check "a stopped build ends as a program stopped by SIGTERM does (status $?)" test $? -eq 143
 left=$(cd "$cache" && ls -d musl-* .musl-* 2>/dev/null | grep -v "\.lock$")
-check "a stopped build leaves no entry and no temporary folder (${left:-nothing})" test -z "$left"
+check "and leaves no entry and no temporary folder (${left:-nothing})" test -z "$left"
+
+# Killed outright, no trap runs: its watcher stops the build's processes
+# and removes its folder within seconds.
+working() { for p in /proc/[0-9]*; do readlink "$p/cwd"; done 2>/dev/null | grep -c "^$cache/"; }
+RX_CACHE=$cache bash "$top/tools/sources.sh" musl >/dev/null 2>"$cache/killed.err" &
+killed=$!
+for ((i = 0; i < 600; i++)); do
+    grep -q 'building musl' "$cache/killed.err" && [ "$(working)" -gt 0 ] && break
+    sleep 0.1
+done
+sleep 3 # well into the compiler's work
+entry=$(cd "$cache" && ls -d .musl-* | sed 's/^\.//; s/\.[^.]*$//')
+kill -KILL $killed
+wait $killed 2>/dev/null
+# The watcher looks every second; the build itself would take longer.
+for ((i = 0; i < 40; i++)); do
+    [ "$(working)" -eq 0 ] && [ -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)" ] && break
+    sleep 0.1
+done
+check "a build killed outright leaves no process ($(working) working in the cache)" test "$(working)" -eq 0
+check "and no temporary folder" test -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)"
+
+# What builds killed with their watcher left: the next build removes the
+# folders whose entry's lock nobody holds, and leaves a build under way.
+mkdir "$cache/.$entry.AAAAAA" "$cache/.other-1-0.BBBBBB" "$cache/.held-1-0.CCCCCC"
+(exec 7>>"$cache/held-1-0.lock" && flock 7 && exec sleep 600) &
+holder=$!
+trap 'kill $holder 2>/dev/null; rm -rf "$cache"' EXIT
 
 sources >"$cache/first.out" 2>"$cache/first.err" &
 first=$!
@@ -36,6 +66,9 @@ check "the entry was built once" test "$(cat "$cache/first.err" "$cache/second.e
 prefix=$(cat "$cache/first.out")
 check "the entry is whole" test -f "$prefix/lib/libc.a" -a -f "$prefix/include/stdio.h" -a -f "$prefix/COPYRIGHT"
 check "no temporary folder is left" test -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)"
+check "what killed builds left is gone, a build under way is not" \
+    test ! -e "$cache/.other-1-0.BBBBBB" -a -d "$cache/.held-1-0.CCCCCC"
+kill $holder
 sources >"$cache/third.out" 2>"$cache/third.err"
 check "a later call finds it without building" test "$(cat "$cache/third.out")" = "$prefix" -a ! -s "$cache/third.err"
 finish
