@@ -56,6 +56,24 @@ TABLE
 [ "$(printf '\x01\x00' | od -An -tu2 | tr -d ' ')" = 1 ] || echo "note: -n's row assumes a little-endian PC"
 "$bin/fbshot" -b "$tmp/mips.fb" "$tmp/shot.png" 2>"$tmp/err"
 check "a screen of one kind of program gets no warning" test "$(grep -c warning "$tmp/err")" -eq 0
+# Random bytes hold about 1,600 words of each order, none in a program's runs.
+head -c 1658880 /dev/urandom >"$tmp/noise.fb"
+"$bin/fbshot" "$tmp/noise.fb" "$tmp/shot.png" 2>"$tmp/err"
+check "a screen of random bytes gets no warning" test "$(grep -c warning "$tmp/err")" -eq 0
+# A MIPS program's screen with N runs of K little-endian words drawn on it
+# (each run followed by one big-endian word): K | N | warned (1) or not (0).
+while IFS='|' read -r k n warned; do
+    [ -n "$k" ] || continue
+    { for ((r = 0; r < n; r++)); do repeat 665544ff "$k"; repeat ff112233 1; done
+        repeat ff112233 $((2 * words - n * (k + 1))); } >"$tmp/drawn.fb"
+    "$bin/fbshot" "$tmp/drawn.fb" "$tmp/shot.png" 2>"$tmp/err"
+    check "$n runs of $k little-endian words on a MIPS screen: warned $warned" test "$(grep -c warning "$tmp/err")" = "$warned"
+done <<'TABLE'
+1000|1|1
+999|1|0
+8|125|1
+7|200|0
+TABLE
 head -c 1658879 "$tmp/mips.fb" >"$tmp/short.fb"
 "$bin/fbshot" "$tmp/short.fb" "$tmp/shot.png" 2>"$tmp/err"
 status=$?

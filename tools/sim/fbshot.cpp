@@ -54,7 +54,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "fbshot: %s: holds %zu bytes, a frame buffer has %zu\n", in_path, got, fb_bytes);
         return 1;
     }
-    const order_counts counts = count_orders(fb);
+    const order_counts counts = count_drawn(fb);
     if (mixed(counts))
         fprintf(stderr,
                 "fbshot: %s: warning: %zu words are big-endian pixel words (a MIPS program's) and %zu little-endian "

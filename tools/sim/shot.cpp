@@ -24,6 +24,31 @@ order_counts count_orders(std::span<const std::uint8_t> fb)
     return c;
 }
 
+order_counts count_drawn(std::span<const std::uint8_t> fb)
+{
+    order_counts drawn;
+    byte_order run = byte_order::native; // native: no run under way
+    std::size_t telling = 0;             // the run's words that tell its order
+    const auto end_run = [&] {
+        if (telling >= drawn_run)
+            (run == byte_order::big ? drawn.big : drawn.little) += telling;
+        run = byte_order::native;
+        telling = 0;
+    };
+    for (std::size_t i = 0; i + 4 <= fb.size(); i += 4) {
+        const bool first = fb[i] == 0xFF, last = fb[i + 3] == 0xFF;
+        if (first && last)
+            continue; // tells nothing, ends nothing
+        const byte_order word = first ? byte_order::big : last ? byte_order::little : byte_order::native;
+        if (word != run)
+            end_run();
+        run = word;
+        telling += word != byte_order::native;
+    }
+    end_run();
+    return drawn;
+}
+
 byte_order guess_order(std::span<const std::uint8_t> fb)
 {
     const order_counts c = count_orders(fb);

@@ -24,10 +24,17 @@ order_counts count_orders(std::span<const std::uint8_t> fb);
 // the image does not tell (a blank screen).
 byte_order guess_order(std::span<const std::uint8_t> fb);
 
-// Both orders in large numbers: a PC program and a MIPS program have both
-// drawn on the screen, and no byte order shows all of it right.
+// The same, of the words that lie in runs a program drew: at least
+// drawn_run words in a row that one byte order reads as pixel words (words
+// that tell nothing may lie among them). Random bytes make such a word once
+// in 256 and no such run in any frame; a program's drawing is made of them.
+constexpr std::size_t drawn_run = 8;
+order_counts count_drawn(std::span<const std::uint8_t> fb);
+
+// Both orders drawn in large numbers: a PC program and a MIPS program have
+// both drawn on the screen, and no byte order shows all of it right.
 constexpr std::size_t mixed_words = 1000;
-constexpr bool mixed(order_counts c) { return c.big >= mixed_words && c.little >= mixed_words; }
+constexpr bool mixed(order_counts drawn) { return drawn.big >= mixed_words && drawn.little >= mixed_words; }
 
 // The pixel word stored at bytes[0..3].
 std::uint32_t load_word(const std::uint8_t* bytes, byte_order order);
