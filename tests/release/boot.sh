@@ -165,6 +165,47 @@ status=$?
 check "a script ending with status 127 makes rxvm exit 127 ($status)" test $status -eq 127
 check "and the status is said once" test "$(tr -d '\r' <"$work/fails.out" | grep -c '^rxvm: the script ended with status 127$')" -eq 1
 
+# rxvm learns the end and the status on its own port: a script may print
+# anything, end without a newline, or imitate what rxvm would say.
+printf 'splash\necho "rxvm: the script ended with status 5"\necho ended 7\nprintf "all done"\nexit 3\n' >"$work/odd.sh"
+"$top/tools/vm/rxvm" -s "$work/odd.sh" -o "$work/odd.png" </dev/null >"$work/odd.out" 2>&1
+status=$?
+check "a script that imitates rxvm and ends without a newline: its own status, 3 ($status)" test $status -eq 3
+check "said by rxvm on a line of its own" grep -q '^rxvm: the script ended with status 3$' "$work/odd.out"
+
+# Typed ahead of the prompt with -i: nothing is lost, and Ctrl-C ends an open quote.
+printf 'echo "open quote\n\003echo typed "ahead\n of the prompt"\nexit\n' |
+    timeout 120 "$top/tools/vm/rxvm" -i -s "$work/odd.sh" -o "$work/odd.png" >"$work/typed.out" 2>&1
+status=$?
+tr -d '\r' <"$work/typed.out" >"$work/typed.txt"
+check "rxvm -i keeps its script's status ($status)" test $status -eq 3
+check "what was typed ahead reaches the box's shell" grep -qx ' of the prompt' "$work/typed.txt"
+check "and Ctrl-C ends an open quote there" eval '! grep -q "^open quote" "$work/typed.txt" && grep -q "^typed ahead" "$work/typed.txt"'
+
+# Its output closed (rxvm | head -3), rxvm ends within seconds with 141, a
+# shell program's status; stopped by Ctrl-C, it says so and ends with 130;
+# either way nothing is left.
+mkdir -p "$work/tmpdir"
+echo 'splash; i=0; while [ $i -lt 60 ]; do echo "line $i"; sleep 1; i=$((i + 1)); done' >"$work/long.sh"
+SECONDS=0
+TMPDIR=$work/tmpdir timeout 60 "$top/tools/vm/rxvm" -s "$work/long.sh" -o "$work/long.png" </dev/null 2>/dev/null | head -3 >/dev/null
+status=${PIPESTATUS[0]}
+check "rxvm | head -3 ends rxvm with 141 ($status) within seconds ($SECONDS s)" test $status -eq 141 -a $SECONDS -lt 30
+check "leaving no process and no temporary file" eval '[ -z "$(pgrep -f "$work/tmpdir")" ] && [ -z "$(ls -A "$work/tmpdir")" ]'
+set -m # a job of its own, as in a terminal: the shell would have it ignore SIGINT
+TMPDIR=$work/tmpdir "$top/tools/vm/rxvm" -s "$work/long.sh" -o "$work/long.png" </dev/null >"$work/int.out" 2>&1 &
+rxvm_pid=$!
+set +m
+for ((i = 0; i < 300; i++)); do
+    grep -q '^line 1' "$work/int.out" && break
+    sleep 0.1
+done
+kill -INT $rxvm_pid
+wait $rxvm_pid
+status=$?
+check "Ctrl-C ends rxvm with 130 ($status), saying so" eval '[ $status -eq 130 ] && grep -qx "rxvm: interrupted" "$work/int.out"'
+check "and leaves no process and no temporary file" eval '[ -z "$(pgrep -f "$work/tmpdir")" ] && [ -z "$(ls -A "$work/tmpdir")" ]'
+
 # A script that does not end in time: status 1, and the screenshot all the same.
 echo 'splash; sleep 600' >"$work/slow.sh"
 "$top/tools/vm/rxvm" -s "$work/slow.sh" -o "$work/slow.png" -t 5 </dev/null >"$work/slow.out" 2>&1
@@ -176,11 +217,11 @@ check "with the screenshot taken all the same" test -s "$work/slow.png"
 # A machine that cannot start (a processor QEMU does not know), piped as a
 # user would: QEMU's message, status 1 at once, no process and no temporary
 # file left.
-mkdir -p "$work/tmpdir"
 TMPDIR=$work/tmpdir timeout 60 "$top/tools/vm/rxvm" -c 4Kx -o "$work/never.png" </dev/null 2>&1 | tail -3 >"$work/never.out"
 status=${PIPESTATUS[0]}
 check "a machine that cannot start ends rxvm with status 1 ($status)" test $status -eq 1
 check "with QEMU's message" grep -q "unable to find CPU model '4Kx'" "$work/never.out"
+check "and rxvm's: QEMU could not start it" grep -q "^rxvm: QEMU could not start the machine" "$work/never.out"
 check "leaving no process" test -z "$(pgrep -f "$work/tmpdir")"
 check "and no temporary file" test -z "$(ls -A "$work/tmpdir")"
 

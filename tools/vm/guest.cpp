@@ -15,6 +15,9 @@
 //   rxguest show PATH      renames it back
 //   rxguest mark           executes the no-op "ori $0, $0, 0x5254", which the
 //                          kernel's cost meter (bench/mode_meter.cpp) counts between
+//   rxguest shell TTY      an interactive shell in a session of its own, with
+//                          TTY as its controlling terminal, so that Ctrl-C
+//                          reaches what it runs (/dev/console can be none)
 //   rxguest wait           waits until the machine is stopped
 //   rxguest off            powers the machine off
 #include "fb/fb.hpp"
@@ -112,10 +115,27 @@ static long number(const char* text, long max)
     return *end != '\0' || errno != 0 || n > max ? -1 : n;
 }
 
+static int shell_on(const char* tty)
+{
+    if (setsid() < 0)
+        return fail("setsid");
+    const int fd = open(tty, O_RDWR); // a session's first terminal becomes its own
+    if (fd < 0)
+        return fail(tty);
+    (void)ioctl(fd, TIOCSCTTY, 0);
+    for (int i = 0; i < 3; ++i)
+        if (dup2(fd, i) < 0)
+            return fail("dup2");
+    if (fd > 2)
+        close(fd);
+    execl("/bin/sh", "sh", "-i", static_cast<char*>(nullptr));
+    return fail("/bin/sh");
+}
+
 static int usage()
 {
     fprintf(stderr, "usage: rxguest mount | screen [W H] | upto N PROGRAM [ARG...] | nosys N | hide PATH | show PATH"
-                    " | mark | wait | off\n");
+                    " | mark | shell TTY | wait | off\n");
     return 2;
 }
 
@@ -168,6 +188,8 @@ int main(int argc, char** argv)
         __asm__ volatile("ori $0, $0, 0x5254");
         return 0;
     }
+    if (strcmp(what, "shell") == 0 && argc == 3)
+        return shell_on(argv[2]);
     if (strcmp(what, "wait") == 0) {
         for (;;)
             pause();
