@@ -8,6 +8,7 @@ set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/tests/lib.sh"
 suite=picture-recipes
+under=()
 convert -version 2>/dev/null | grep -q ImageMagick || { echo "skipped: ImageMagick is not installed"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -49,12 +50,29 @@ if run boot-picture-transparent; then
     check "transparent pixels become skip runs" grep -Eq '\([1-9][0-9]* skip runs\)' "$tmp/boot-picture-transparent.out"
     check "the soft edges are blended over the colour given" \
         grep -q 'partly transparent pixels blended over 000000' "$tmp/boot-picture-transparent.out"
+    check "the logo's preview is made" test "$(identify -format '%wx%h' "$tmp/sim/preview.png")" = 1440x576
+    (cd "$tmp" && tools/picture/preview splash/splash.png sim/none.png) >"$tmp/nobg.out" 2>&1
+    check "preview without --background names its own option" \
+        grep -q '^preview: give preview the colour .*: preview --background RRGGBB splash/splash.png sim/none.png$' "$tmp/nobg.out"
     # preview's options on the soft-edged logo: --background as picenc's, -s the fields as stored.
     (cd "$tmp" && tools/picture/preview --background 000000 -s sim/fields.png my-logo-src.png sim/logo.png) \
         >"$tmp/preview.out" 2>&1
     check "preview --background -s runs" test $? -eq 0 || cat "$tmp/preview.out"
     check "preview -s writes both screens as stored" test "$(identify -format '%wx%h' "$tmp/sim/fields.png")" = 1440x576
     # Display line 1 is the lower field's first line: woven it is line 1, as stored line 288.
+    # Where a centred logo meets the bar (display lines 200-219): an opaque
+    # logo 400 pixels wide, of each height, put in place by the recipe's
+    # first line and previewed; preview counts its pixels under the bar.
+    place=$(readme_block boot-picture-transparent | head -1)
+    for h in 137 138 175 176; do
+        (cd "$tmp" && convert -size 400x$h xc:white my-logo.png && eval "$place" &&
+            tools/picture/preview splash/splash.png sim/logo-$h.png) >"$tmp/logo-$h.out" 2>&1
+        under[h]=$(sed -n 's/^preview: \([0-9]*\) opaque pixels .*/\1/p' "$tmp/logo-$h.out")
+    done
+    check "a centred logo of 137 lines leaves the bar alone, of 138 covers its last line (${under[138]:-0} pixels)" \
+        test -z "${under[137]}" -a "${under[138]}" = 325
+    check "of 175 lines all but its first line (${under[175]:-0}), of 176 all of it (${under[176]:-0})" \
+        test "${under[175]}" = 6175 -a "${under[176]}" = 6500
     check "the stored picture differs from the woven one" test "$(compare -metric AE "$tmp/sim/fields.png" "$tmp/sim/logo.png" null: 2>&1)" != 0
 fi
 finish
