@@ -6,3 +6,4 @@
 
 extern const std::uint32_t pic[];
 extern const std::size_t pic_length; // in words, end word included
+extern const bool pic_skips;         // it holds skip runs

@@ -661,6 +661,8 @@ constexpr std::uint32_t pic[] = {
 };
 // clang-format on
 constexpr std::size_t pic_length = sizeof pic / sizeof pic[0];
+// Whether it holds skip runs, which the painter must then look for.
+constexpr bool pic_skips = false;
 
 // Cheap checks here; the whole walk is picenc's and the painter test's.
 static_assert(pic[pic_length - 1] == pic_end, "the picture ends with its end word");

