@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = painted; i < screen.size(); ++i)
         if (screen[i] != 0x5A5A5A5A)
             abort(); // nothing beyond where the painting stopped
-    if (s.skip_runs == 0) { // a picture without skip runs, painted as one known to hold none
+    // A picture without skip runs, painted as one known to hold none: the same.
+    if (s.skip_runs == 0) {
         std::vector<pixel_t> again(screen_words, 0x5A5A5A5A);
         if (pic_paint(picture, again, false) != painted || again != screen)
             abort();

@@ -104,9 +104,9 @@ inline void paint_stretch(const std::uint32_t*& t, const std::uint32_t* stretch_
 {
     std::uint32_t n, n2, colour, is_short, row1, row2, to;
 #define RX_ROW(c, d)                                                                                                   \
-    "sw " c ", -64(" d ")\n\tsw " c ", -60(" d ")\n\tsw " c ", -56(" d ")\n\tsw " c ", -52(" d ")\n\t"              \
-    "sw " c ", -48(" d ")\n\tsw " c ", -44(" d ")\n\tsw " c ", -40(" d ")\n\tsw " c ", -36(" d ")\n\t"               \
-    "sw " c ", -32(" d ")\n\tsw " c ", -28(" d ")\n\tsw " c ", -24(" d ")\n\tsw " c ", -20(" d ")\n\t"               \
+    "sw " c ", -64(" d ")\n\tsw " c ", -60(" d ")\n\tsw " c ", -56(" d ")\n\tsw " c ", -52(" d ")\n\t"                 \
+    "sw " c ", -48(" d ")\n\tsw " c ", -44(" d ")\n\tsw " c ", -40(" d ")\n\tsw " c ", -36(" d ")\n\t"                 \
+    "sw " c ", -32(" d ")\n\tsw " c ", -28(" d ")\n\tsw " c ", -24(" d ")\n\tsw " c ", -20(" d ")\n\t"                 \
     "sw " c ", -16(" d ")\n\tsw " c ", -12(" d ")\n\tsw " c ", -8(" d ")\n\tsw " c ", -4(" d ")\n"
     // clang-format off
     __asm__ volatile(

@@ -103,20 +103,20 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
             picture.insert(picture.end(), {1002, red, 0});
             // Without skip runs, also painted as a picture known to hold none.
             for (const bool may_skip : {true, false}) {
-            if (!may_skip && k == skip_run)
-                continue;
-            for (const std::size_t room : {std::size_t{fb_words}, std::size_t{n} + 5}) {
-                std::vector<pixel_t> screen(room, old);
-                ASSERT_EQ(pic_paint(picture, screen, may_skip), n + 5) << "kind " << k << ", length " << n;
-                for (std::size_t i = 0; i < room; ++i) {
-                    pixel_t want = old;
-                    if (i < 3 || (i >= n + 3 && i < n + 5))
-                        want = red;
-                    else if (i < n + 3)
-                        want = k == run ? blue : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
-                    ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
+                if (!may_skip && k == skip_run)
+                    continue;
+                for (const std::size_t room : {std::size_t{fb_words}, std::size_t{n} + 5}) {
+                    std::vector<pixel_t> screen(room, old);
+                    ASSERT_EQ(pic_paint(picture, screen, may_skip), n + 5) << "kind " << k << ", length " << n;
+                    for (std::size_t i = 0; i < room; ++i) {
+                        pixel_t want = old;
+                        if (i < 3 || (i >= n + 3 && i < n + 5))
+                            want = red;
+                        else if (i < n + 3)
+                            want = k == run ? blue : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
+                        ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
+                    }
                 }
-            }
             }
         }
     }

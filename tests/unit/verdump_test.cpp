@@ -20,7 +20,8 @@ struct temp_folder {
     temp_folder()
     {
         const char* tmpdir = getenv("TMPDIR");
-        std::string pattern = std::string(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp") + "/verdump_test.XXXXXX";
+        std::string pattern =
+            std::string(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp") + "/verdump_test.XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             perror("verdump_test: mkdtemp");
             std::abort();
