@@ -83,6 +83,18 @@ and needs nothing on the box: build it with
 (it takes Debian's mips-linux-gnu cross compiler).
 ")
   endif()
+  set(RX_BOX_MULTICALL "")
+  if(RX_MULTICALL)
+    set(RX_BOX_MULTICALL "
+Or, where flash is short, the same three programs as one: copy
+libexec/rxtools/rxtools instead, and make the three names links to it; it
+is the program it is started as (one copy of the C library instead of
+three):
+
+    chmod 755 /var/bin/rxtools
+    cd /var/bin && ln -s rxtools runbar && ln -s rxtools splash && ln -s rxtools verdump
+")
+  endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/../package/README.receiver.in ${CMAKE_BINARY_DIR}/README.receiver @ONLY)
 else()
   file(REMOVE ${CMAKE_BINARY_DIR}/README.receiver)

@@ -41,7 +41,11 @@ if(RX_BUILTINS)
 else()
   set(runtime "\"${libgcc}\"")
 endif()
-set(musl_link "-static -nostdlib -Wl,--gc-sections \"${RX_MUSL_LIB}/crt1.o\" \"${RX_MUSL_LIB}/crti.o\" <OBJECTS> -o <TARGET> <LINK_LIBRARIES> -Wl,--start-group \"${RX_MUSL_LIB}/libc.a\" ${runtime} -Wl,--end-group \"${RX_MUSL_LIB}/crtn.o\"")
+# The data segment follows the code in the file, not at the next page: the
+# kernel maps each segment from the page that holds its start (any MIPS page
+# size, as the segments' addresses and offsets agree modulo 64 KiB), so the
+# 2.6 KB of padding between them bought nothing.
+set(musl_link "-static -nostdlib -Wl,--gc-sections -Wl,-z,common-page-size=64 \"${RX_MUSL_LIB}/crt1.o\" \"${RX_MUSL_LIB}/crti.o\" <OBJECTS> -o <TARGET> <LINK_LIBRARIES> -Wl,--start-group \"${RX_MUSL_LIB}/libc.a\" ${runtime} -Wl,--end-group \"${RX_MUSL_LIB}/crtn.o\"")
 set(CMAKE_C_LINK_EXECUTABLE "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_C_LINK_FLAGS> <LINK_FLAGS> ${musl_link}")
 set(CMAKE_CXX_LINK_EXECUTABLE "<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> ${musl_link}")
 

@@ -7,7 +7,8 @@
 # stored, one field above the other, as the display shows the buffer). The
 # same workload again with an old kernel's system calls (the oldest the
 # release needs: everything above set_thread_area answers ENOSYS) gives the
-# same statuses, report and screen; one call fewer and the programs cannot
+# same statuses, report and screen, and so does the one-program build
+# through links named as the programs; one call fewer and the programs cannot
 # start. Without a device, and on a display smaller than the receiver's, the
 # drawing programs give the "mmap" report and draw nothing. The README's
 # recipes run there as written, with the box's BusyBox, and so does its rxvm
@@ -66,9 +67,18 @@ workload() {
 }
 workload plain
 workload old rxguest upto $line
+# The one-program build, through links named as the programs.
+mkdir -p /tmp/multi
+for p in runbar splash verdump; do ln -s /var/multi/rxtools /tmp/multi/\$p; done
+saved=\$PATH
+PATH=/tmp/multi:\$PATH
+workload multi
+PATH=\$saved
 echo "rxvm: report begins"; cat /tmp/plain.report; echo "rxvm: report ends"
 cmp -s /tmp/plain.report /tmp/old.report; echo "rxvm: the old kernel's report differs \$?"
 cmp -s /tmp/plain.fb /tmp/old.fb; echo "rxvm: the old kernel's screen differs \$?"
+cmp -s /tmp/plain.report /tmp/multi.report; echo "rxvm: the report through rxtools differs \$?"
+cmp -s /tmp/plain.fb /tmp/multi.fb; echo "rxvm: the screen through rxtools differs \$?"
 rxguest upto $((line - 1)) splash; echo "rxvm: below the line splash \$?"
 rxguest upto $line rxguest nosys $((line + 1)); echo "rxvm: above the line ENOSYS \$?"
 fpuprobe; echo "rxvm: the floating-point probe \$?"
@@ -88,7 +98,7 @@ check "the simulated receiver runs the same programs" bash "$top/tests/release/s
 for kernel in full nofp; do
     name=receiver-$kernel
     cp "$work/receiver.sh" "$work/$name.sh"
-    boot $name -k $kernel
+    boot $name -k $kernel -f "$build/multicall/rxtools:/var/multi/rxtools"
     c=$work/$name.console
     case $kernel in
         full) probe=0 ;;
@@ -97,13 +107,15 @@ for kernel in full nofp; do
     check "$kernel: the processor is the 4Kc" grep -q '^CPU0 revision is: .*(MIPS 4Kc)' "$c"
     check "$kernel: the device is 720x576, 32 bits a pixel, 2,880 bytes a line" \
         grep -q '^rxvm: fb0: 720x576, 32 bits a pixel, 2880 bytes a line' "$c"
-    for run in plain old; do
+    for run in plain old multi; do
         for p in splash runbar "runbar over a few dots" verdump; do
             check "$kernel, $run: $p exits 0" said "$run $p 0" $name
         done
     done
     check "$kernel: the old kernel's system calls give the same report" said "the old kernel's report differs 0" $name
     check "$kernel: the old kernel's system calls give the same screen" said "the old kernel's screen differs 0" $name
+    check "$kernel: the one program through its links gives the same report and screen" \
+        eval 'said "the report through rxtools differs 0" $name && said "the screen through rxtools differs 0" $name'
     check "$kernel: one call fewer ($((line - 1))) and splash cannot start" \
         grep -q -x -E 'rxvm: below the line splash [1-9][0-9]*' "$c"
     check "$kernel: above the line a call answers ENOSYS, without the filter not" \

@@ -29,6 +29,16 @@ for prog in runbar splash verdump; do
         "$(stripped build/mips/$prog/$prog)" "$musl" "$budget" "$verdict"
 done
 echo "size: the boot picture is $picture_bytes bytes"
+# The one-program build: one copy of musl for the three.
+cmake --build --preset receiver --target rxtools >/dev/null
+three=$(($(stripped build/receiver/runbar/runbar) + $(stripped build/receiver/splash/splash) + $(stripped build/receiver/verdump/verdump)))
+one=$(stripped build/receiver/multicall/rxtools)
+if [ "$one" -lt "$three" ]; then
+    echo "size: rxtools, the three in one: $one bytes, against $three for the three programs"
+else
+    echo "size: rxtools ($one bytes) is not smaller than the three programs ($three)"
+    status=1
+fi
 # runbar and splash have no use for floating point: none of the routines that
 # do it in software (compiler-rt's, named for their types: sf, df, tf) may be
 # linked into them, nor printf's formatting, which brings them.
