@@ -27,6 +27,13 @@ sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"
 check "a device one byte short of a frame exits 1" test $? -eq 1
 check "short device gives the mmap report" test "$(cat "$root/err")" = "mmap: $(errtext ENXIO)"
 check "short device file is left as it was" cmp -s "$fb" "$root/short"
+# A device that holds more than a frame (a driver's memory beyond the mode):
+# drawn on, the bytes past the frame untouched.
+{ head -c 1658880 /dev/zero; printf 'ABCD'; } >"$fb"
+sim -n "$prog" 'echo' >"$root/out" 2>"$root/err"
+status=$?
+check "a device longer than a frame is drawn on (status $status)" \
+    eval '[ $status -eq 0 ] && [ ! -s "$root/err" ] && [ "$(tail -c 4 "$fb")" = ABCD ] && [ "$(count $fg "$fb")" -gt 0 ]'
 rm -f "$fb"
 mkfifo "$fb"
 sim -n "$prog" 'echo ...' >"$root/out" 2>"$root/err"

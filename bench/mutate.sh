@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The mutation harness: measures how many plausible faults the fast suite
+# catches. It plants one fault at a time (bench/mutants.pl lists them, every
+# operator at every site, in a fixed order) in a copy of the tree, rebuilds
+# and runs only the tests that can see the changed file, and puts the line
+# back. A mutant the tests catch is killed (a timeout counts: the test saw a
+# hang); one that does not build is left out; one they miss survives, unless
+# bench/mutation-equivalent.txt lists it as equivalent, with its reason.
+#   bench/mutate.sh [-j WORKERS] [PATH...]   (default: 2 workers, every folder it covers)
+# Prints the score per folder and every survivor (FILE:LINE, the operator,
+# the line as mutated); the whole list is kept in $RX_CACHE/mutation/last.tsv.
+# The programs' folders are tested with the native preset, the painter's
+# receiver branch (splash/paint.cpp under __mips__) with the mips preset.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tests/lib.sh"
+workers=2
+while getopts "j:" opt; do
+    case $opt in
+        j) workers=$OPTARG ;;
+        *) echo "usage: bench/mutate.sh [-j WORKERS] [PATH...]" >&2; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+[ $# -gt 0 ] || set -- fb runbar splash verdump tools/picture tools/sim/fbshot.cpp tools/sim/shot.cpp tools/sim/shot.hpp
+cache=${RX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rxtools}/mutation
+mkdir -p "$cache" || exit 1
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# folder FILE: the folder a file's score counts in.
+folder() {
+    case $1 in
+        tools/sim/*) echo fbshot ;;
+        *) dirname "$1" ;;
+    esac
+}
+# tests FILE LINE: the preset, then the tests that can see the line, fastest first.
+tests() {
+    case $1 in
+        splash/paint.cpp)
+            if awk -v n="$2" 'NR == n { exit !mips } /^#if defined\(__mips__\)/ { mips = 1 } /^#else/ { mips = 0 }' "$top/$1"; then
+                echo "mips paint_test"
+            else
+                echo "native paint_test encode_test splash_e2e pic_in_sync"
+            fi ;;
+        fb/*) echo "native bar_test paint_test splash_e2e runbar_e2e" ;;
+        runbar/*) echo "native bar_test runbar_e2e recipes_e2e" ;;
+        splash/*) echo "native paint_test encode_test splash_e2e pic_in_sync" ;;
+        verdump/*) echo "native verdump_test verdump_e2e" ;;
+        tools/picture/*) echo "native encode_test picenc_errors pic_in_sync tool_options" ;;
+        tools/sim/*) echo "native encode_test tool_options" ;;
+    esac
+}
+
+# targets TEST...: what the tests run, to be rebuilt after a mutation.
+targets() {
+    local t
+    for t in "$@"; do
+        case $t in
+            runbar_e2e) echo runbar errtext ;;
+            recipes_e2e) echo runbar ;;
+            splash_e2e) echo splash errtext ;;
+            verdump_e2e) echo verdump errtext ;;
+            pic_in_sync) echo picenc ;;
+            picenc_errors) echo picenc drawsplash mkpictures ;;
+            tool_options) echo picenc fbshot drawsplash paintpic mkpictures mksample ;;
+            *) echo "$t" ;;
+        esac
+    done | tr ' ' '\n' | sort -u | tr '\n' ' '
+}
+
+# The mutants, numbered.
+files=$(cd "$top" && git ls-files -- "$@" | grep -E '\.(cpp|hpp)$' | sort)
+(cd "$top" && perl bench/mutants.pl $files) | awk '{ print NR "\t" $0 }' >"$work/mutants.tsv"
+total=$(wc -l <"$work/mutants.tsv")
+echo "mutate: $total mutants in $(echo "$files" | wc -l) files, $workers workers"
+
+# worker I: its own tree and builds; takes every WORKERS-th mutant from I.
+worker() {
+    local i=$1 tree=$work/tree-$i id file line op mutated preset list regex verdict
+    mkdir -p "$tree" && copy_tree "$tree"
+    while IFS=$'\t' read -r id file line op mutated; do
+        [ $((id % workers)) -eq "$i" ] || continue
+        read -r preset list <<<"$(tests "$file" "$line")"
+        # Each preset's build, once, before its first mutant.
+        if [ ! -e "$tree/build/$preset/.built" ]; then
+            (cd "$tree" && cmake --preset $preset >/dev/null && cmake --build --preset $preset -j 1 >/dev/null 2>&1 &&
+                : >"build/$preset/.built") || { echo "mutate: worker $i cannot build $preset" >&2; return 1; }
+        fi
+        cp "$tree/$file" "$work/orig-$i"
+        MUTATED=$mutated perl -i -pe 'if ($. == '"$line"') { $_ = $ENV{MUTATED} . "\n" }' "$tree/$file"
+        regex="^($(tr ' ' '|' <<<"$list"))\$"
+        # shellcheck disable=SC2046 # the targets are words
+        if ! (cd "$tree" && cmake --build --preset $preset -j 1 --target $(targets $list) >/dev/null 2>&1); then
+            verdict=unbuilt
+        elif (cd "$tree" && timeout 300 ctest --preset $preset -R "$regex" --stop-on-failure --timeout 120 >/dev/null 2>&1); then
+            verdict=survived
+        else
+            verdict=killed
+        fi
+        cp "$work/orig-$i" "$tree/$file"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$verdict" "$file" "$line" "$op" "$mutated" >>"$work/results-$i.tsv"
+    done <"$work/mutants.tsv"
+}
+
+SECONDS=0
+for ((i = 0; i < workers; i++)); do
+    worker $i &
+    pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid" || { echo "mutate: a worker failed" >&2; exit 1; }; done
+pids=()
+sort -n "$work"/results-*.tsv >"$cache/last.tsv"
+
+# The score: killed among the mutants that built, less those listed as
+# equivalent (matched by file, operator and the mutated line's text).
+equivalent=$top/bench/mutation-equivalent.txt
+awk -F'\t' -v elapsed=$SECONDS -v listed="$equivalent" '
+    BEGIN { while ((getline l < listed) > 0) if (l !~ /^#/ && l != "") { split(l, f, "\t"); eq[f[1] "\t" f[2] "\t" f[3]] = 1 } }
+    $2 == "unbuilt" { next }
+    {
+        where = $3; sub(/\/[^\/]*$/, "", where); if ($3 ~ /^tools\/sim\//) where = "fbshot"
+        key = $3 "\t" $5 "\t" $6
+        if ($2 == "survived" && (key in eq)) { equiv[where]++; next }
+        n[where]++; if ($2 == "killed") k[where]++
+        if ($2 == "survived") survivors = survivors sprintf("survived: %s:%s %s: %s\n", $3, $4, $5, $6)
+    }
+    END {
+        printf "%s", survivors
+        for (w in n) printf "score: %-14s %4d of %4d killed (%5.1f%%), %d equivalent\n", w, k[w], n[w], 100 * k[w] / n[w], equiv[w]
+        printf "mutate: %d s\n", elapsed
+    }' "$cache/last.tsv" | sort
