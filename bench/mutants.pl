@@ -96,7 +96,7 @@ for my $file (@ARGV) {
             }
         }
         # A statement removed: a call, a store, a retry, a return.
-        if ($code =~ /;\s*$/ && $code !~ /[{}]/ && $code !~ /^\s*(?:const |static |constexpr |using |[\w:<>,]+\*?\s+[\w\[\]]+\s*(?:=|;|\{|\())/) {
+        if ($code =~ /;\s*$/ && $code !~ /[{}]/ && $code !~ /^\s*(?:const |static |constexpr |extern |inline |using |[\w:<>,]+\*?\s+[\w\[\]]+\s*(?:=|;|\{|\())/) {
             $emit->("statement removed", 0, length $code, ($code =~ /^(\s*)/)[0] . ";");
         }
         each_match($code, qr/\b(\w+(?:\[\w+\])?) (-|\/) (\w+(?:\[\w+\])?)\b/, sub {

@@ -9,8 +9,10 @@
 #   bench/mutate.sh [-j WORKERS] [PATH...]   (default: 2 workers, every folder it covers)
 # Prints the score per folder and every survivor (FILE:LINE, the operator,
 # the line as mutated); the whole list is kept in $RX_CACHE/mutation/last.tsv.
-# The programs' folders are tested with the native preset, the painter's
-# receiver branch (splash/paint.cpp under __mips__) with the mips preset.
+# The programs' folders are tested with the native preset, runbar's scan
+# and the painter's receiver branch (splash/paint.cpp under __mips__) with
+# the mips preset's unit tests and the cost meter's check as well; a test
+# run longer than 90 s counts as a hang.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tests/lib.sh"
@@ -38,21 +40,24 @@ folder() {
         *) dirname "$1" ;;
     esac
 }
-# tests FILE LINE: the preset, then the tests that can see the line, fastest first.
+# tests FILE LINE: where the tests that can see the line run, fastest first:
+# PRESET:TEST,TEST... groups, one after the other. The receiver's
+# target_cost is the cost meter's check (bench/target_cost.sh --check).
 tests() {
     case $1 in
         splash/paint.cpp)
             if awk -v n="$2" 'NR == n { exit !mips } /^#if defined\(__mips__\)/ { mips = 1 } /^#else/ { mips = 0 }' "$top/$1"; then
-                echo "mips paint_test"
+                echo "mips:paint_test receiver:target_cost"
             else
-                echo "native paint_test encode_test splash_e2e pic_in_sync"
+                echo "native:paint_test,encode_test,splash_e2e,pic_in_sync"
             fi ;;
-        fb/*) echo "native bar_test paint_test splash_e2e runbar_e2e" ;;
-        runbar/*) echo "native bar_test runbar_e2e recipes_e2e" ;;
-        splash/*) echo "native paint_test encode_test splash_e2e pic_in_sync" ;;
-        verdump/*) echo "native verdump_test verdump_e2e" ;;
-        tools/picture/*) echo "native encode_test picenc_errors pic_in_sync tool_options" ;;
-        tools/sim/*) echo "native encode_test tool_options" ;;
+        fb/*) echo "native:bar_test,paint_test,splash_e2e,runbar_e2e" ;;
+        runbar/runner.cpp) echo "native:bar_test,runbar_e2e,recipes_e2e mips:bar_test receiver:target_cost" ;;
+        runbar/*) echo "native:bar_test,runbar_e2e,recipes_e2e" ;;
+        splash/*) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
+        verdump/*) echo "native:verdump_test,verdump_e2e" ;;
+        tools/picture/*) echo "native:encode_test,picenc_errors,pic_in_sync,tool_options" ;;
+        tools/sim/*) echo "native:encode_test,tool_options" ;;
     esac
 }
 
@@ -68,6 +73,7 @@ targets() {
             pic_in_sync) echo picenc ;;
             picenc_errors) echo picenc drawsplash mkpictures ;;
             tool_options) echo picenc fbshot drawsplash paintpic mkpictures mksample ;;
+            target_cost) echo scancost paintpic ;;
             *) echo "$t" ;;
         esac
     done | tr ' ' '\n' | sort -u | tr '\n' ' '
@@ -85,23 +91,29 @@ worker() {
     mkdir -p "$tree" && copy_tree "$tree"
     while IFS=$'\t' read -r id file line op mutated; do
         [ $((id % workers)) -eq "$i" ] || continue
-        read -r preset list <<<"$(tests "$file" "$line")"
-        # Each preset's build, once, before its first mutant.
-        if [ ! -e "$tree/build/$preset/.built" ]; then
-            (cd "$tree" && cmake --preset $preset >/dev/null && cmake --build --preset $preset -j 1 >/dev/null 2>&1 &&
-                : >"build/$preset/.built") || { echo "mutate: worker $i cannot build $preset" >&2; return 1; }
-        fi
         cp "$tree/$file" "$work/orig-$i"
         MUTATED=$mutated perl -i -pe 'if ($. == '"$line"') { $_ = $ENV{MUTATED} . "\n" }' "$tree/$file"
-        regex="^($(tr ' ' '|' <<<"$list"))\$"
-        # shellcheck disable=SC2046 # the targets are words
-        if ! (cd "$tree" && cmake --build --preset $preset -j 1 --target $(targets $list) >/dev/null 2>&1); then
-            verdict=unbuilt
-        elif (cd "$tree" && timeout 300 ctest --preset $preset -R "$regex" --stop-on-failure --timeout 120 >/dev/null 2>&1); then
-            verdict=survived
-        else
-            verdict=killed
-        fi
+        verdict=survived
+        for group in $(tests "$file" "$line"); do
+            preset=${group%%:*} list=${group#*:}
+            # Each preset's build, once, before its first mutant (the receiver's
+            # cost meter wants the native tools too).
+            for p in $([ "$preset" = receiver ] && echo native) $preset; do
+                [ -e "$tree/build/$p/.built" ] && continue
+                (cd "$tree" && cmake --preset $p >/dev/null && cmake --build --preset $p -j 1 >/dev/null 2>&1 &&
+                    : >"build/$p/.built") || { echo "mutate: worker $i cannot build $p" >&2; return 1; }
+            done
+            # shellcheck disable=SC2046 # the targets are words
+            if ! (cd "$tree" && cmake --build --preset $preset -j 1 --target $(targets ${list//,/ }) >/dev/null 2>&1); then
+                [ $verdict = survived ] && verdict=unbuilt
+                break
+            fi
+            if [ "$list" = target_cost ]; then
+                (cd "$tree" && timeout 90 bash bench/target_cost.sh --check >/dev/null 2>&1)
+            else
+                (cd "$tree" && timeout 90 ctest --preset $preset -R "^(${list//,/|})\$" --stop-on-failure >/dev/null 2>&1)
+            fi || { verdict=killed; break; }
+        done
         cp "$work/orig-$i" "$tree/$file"
         printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$verdict" "$file" "$line" "$op" "$mutated" >>"$work/results-$i.tsv"
     done <"$work/mutants.tsv"

@@ -81,7 +81,7 @@ done
 # counted as runbar does (build/receiver/scancost). At most 1.75
 # instructions a byte with --check, and every dot counted.
 scan_max=1.75
-line="writing block 0123456789 of the image, all well so far"
+line="writing /var/update/rootfs, block 0123456789 of 4096: all well so far"
 text() { yes "$line" | head -c "$1"; }
 text 67108864 >"$tmp/no-dots"
 { text 33554; printf .; text 33553; } >"$tmp/chunk"

@@ -68,6 +68,17 @@ check "nothing outside the bar is drawn" test "$(nonzero "$fb")" -eq 6500
 check "the job saw its descriptors" grep -q ' 1 -> ' "$root/tmp/fds.txt"
 check "the job does not inherit the frame buffer" bash -c "! grep -q fb0 '$root/tmp/fds.txt'"
 
+# --- a job of a few MiB before its dots: read in whole buffers of 64 KiB,
+# every one of them followed to the end of the output, then the dots
+cat >"$root/tmp/jobmib" <<'JOB'
+head -c 4194304 /dev/zero | tr '\0' x
+printf '%1000s' '' | tr ' ' .
+: >/tmp/job-ended
+JOB
+rm -f "$root/tmp/job-ended"
+sim "$prog" 'sh /tmp/jobmib' >"$root/out" 2>"$root/err"
+check "runbar follows 4 MiB of output to its end (status $?)" test -e "$root/tmp/job-ended"
+
 # --- a job of more dots than the bar holds: full when its output ends
 rm -f "$fb"
 sim "$prog" "printf '%1500s' '' | tr ' ' ." >"$root/out" 2>"$root/err"

@@ -5,11 +5,28 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr pixel_t blank = 0x12345678;
+
+// The bar's state as the program starts, before any test sets it: the bar's
+// variables are constants until runbar runs, so they are read here first.
+const std::int32_t initial[] = {prog_x1, prog_x2, prog_y1, prog_y2, prog_total, prog_current};
+const pixel_t initial_colours[] = {prog_bg, prog_fg};
+
+TEST(BarState, StartsEmptyAtItsFixedPlaceInItsGreys)
+{
+    const std::int32_t want[] = {180, 500, 100, 110, 1000, 0};
+    for (std::size_t i = 0; i < std::size(want); ++i)
+        EXPECT_EQ(initial[i], want[i]) << "variable " << i << " of prog_x1, x2, y1, y2, total, current";
+    EXPECT_EQ(initial_colours[0], 0xFFC0C0C0u);
+    EXPECT_EQ(initial_colours[1], 0xFF404040u);
+    EXPECT_EQ(cap_width, 5);
+}
 
 // A RAM buffer stands in for the screen; the bar starts empty.
 class Bar : public ::testing::Test {
@@ -124,6 +141,9 @@ TEST_F(Bar, StepsBelowTheTotalStopAtItsLastColumn)
 TEST_F(Bar, EdgeFollowsUnitCountWithoutDrift)
 {
     EXPECT_EQ(bar_edge(250), 260);
+    // The product is taken in 64 bits, for any count a caller may give.
+    EXPECT_EQ(bar_edge(2147483647), 180 + 687194767);
+    EXPECT_EQ(bar_edge(-2147483647 - 1), 180 - 687194767);
     for (int i = 0; i < 250; ++i)
         progress(1);
     expect_only_columns(180, 260, 0xFF404040);
@@ -170,6 +190,23 @@ TEST_F(Bar, EveryDotIsCountedWhereverItLies)
     prog_current = 0;
     count_dots(job, 100);
     EXPECT_EQ(prog_current, 8);
+}
+
+// Once the bar is full the rest of the job's output is not looked at: a
+// page that may not be read follows the round that holds the 1000th dot.
+TEST_F(Bar, TheScanStopsOnceTheBarIsFull)
+{
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    void* const pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    char* const first = static_cast<char*>(pages);
+    ASSERT_EQ(mprotect(first + page, page, PROT_NONE), 0);
+    std::memset(first, 'x', page);
+    std::memset(first + page - 96, '.', 64); // the last 64 units, then a round of other bytes
+    prog_current = 1000 - 64;
+    count_dots(first + page - 128, page + 128); // to the end of the unreadable page
+    EXPECT_EQ(prog_current, 1000);
+    munmap(pages, 2 * page);
 }
 
 TEST_F(Bar, CompletionFillsFromWhereTheJobLeftAndCapsInForeground)
