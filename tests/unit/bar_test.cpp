@@ -18,6 +18,16 @@ constexpr pixel_t blank = 0x12345678;
 const std::int32_t initial[] = {prog_x1, prog_x2, prog_y1, prog_y2, prog_total, prog_current};
 const pixel_t initial_colours[] = {prog_bg, prog_fg};
 
+// What the viewer sees on each display line: the upper field's lines on the
+// even ones, the lower field's (from buffer line 288) on the odd ones.
+TEST(BarState, DisplayLinesAlternateBetweenTheFields)
+{
+    const int display[] = {0, 1, 2, 3, 200, 219, 574, 575};
+    const int buffer[] = {0, 288, 1, 289, 100, 397, 287, 575};
+    for (std::size_t i = 0; i < std::size(display); ++i)
+        EXPECT_EQ(buffer_line(display[i]), buffer[i]) << "display line " << display[i];
+}
+
 TEST(BarState, StartsEmptyAtItsFixedPlaceInItsGreys)
 {
     const std::int32_t want[] = {180, 500, 100, 110, 1000, 0};
