@@ -45,7 +45,8 @@ inject() {
     cp "$fb" "$root/screen.before"
     ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/normal.trace -e trace="$call" "$@" >/dev/null 2>&1
     cp "$root/screen.before" "$fb"
-    k=$(grep -n -m1 -E "$pattern" "$root/tmp/normal.trace" | cut -d: -f1)
+    # The occurrence among the call's own lines (signals and the exit have lines too).
+    k=$(grep -E "^$call\(" "$root/tmp/normal.trace" | grep -n -m1 -E "$pattern" | cut -d: -f1)
     [ -n "$k" ] || { echo "no $call matching $pattern in the normal run" >"$root/err"; return 125; }
     ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:error=$error:when=$k" "$@" \
         >"$root/out" 2>"$root/err"
