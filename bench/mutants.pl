@@ -97,7 +97,9 @@ for my $file (@ARGV) {
         }
         # A statement removed: a call, a store, a retry, a return.
         if ($code =~ /;\s*$/ && $code !~ /[{}]/ && $code !~ /^\s*(?:const |static |constexpr |extern |inline |using |[\w:<>,]+\*?\s+[\w\[\]]+\s*(?:=|;|\{|\())/) {
-            $emit->("statement removed", 0, length $code, ($code =~ /^(\s*)/)[0] . ";");
+            # The removed statement stays as a comment, so each mutant reads apart.
+            my ($indent, $statement) = $code =~ /^(\s*)(.*?)\s*$/;
+            $emit->("statement removed", 0, length $code, "$indent; // removed: $statement");
         }
         each_match($code, qr/\b(\w+(?:\[\w+\])?) (-|\/) (\w+(?:\[\w+\])?)\b/, sub {
             my ($at, $len, $m) = @_;
