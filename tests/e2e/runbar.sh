@@ -14,6 +14,13 @@ sim "$prog" >"$root/out" 2>"$root/err"
 check "no argument exits 1" test $? -eq 1
 check "usage message" test "$(cat "$root/err")" = "usage: runbar command"
 check "usage leaves the screen untouched" cmp -s "$fb" <(head -c 1658880 /dev/zero)
+# The name it is started by is the one the usage gives (rxtools, the
+# three in one, takes its program from that name: not there).
+if [ "$(basename "$(realpath "$prog")")" = runbar ]; then
+    cp "$prog" "$root/progress"
+    sim "$root/progress" >"$root/out" 2>"$root/err"
+    check "usage under another name says that name" test "$(cat "$root/err")" = "usage: progress command"
+fi
 
 # --- no device, and a device file shorter than one frame
 rm -f "$fb"
