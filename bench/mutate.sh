@@ -91,18 +91,21 @@ worker() {
     mkdir -p "$tree" && copy_tree "$tree"
     while IFS=$'\t' read -r id file line op mutated; do
         [ $((id % workers)) -eq "$i" ] || continue
+        # Each preset's build, once, unmutated, before its first mutant (the
+        # receiver's cost meter wants the native tools too).
+        for group in $(tests "$file" "$line"); do
+            preset=${group%%:*}
+            for p in $([ "$preset" = receiver ] && echo native) $preset; do
+                [ -e "$tree/build/$p/.built" ] && continue
+                (cd "$tree" && cmake --preset $p && cmake --build --preset $p -j 1 && : >"build/$p/.built") \
+                    >"$work/build-$i.log" 2>&1 || { tail -20 "$work/build-$i.log" >&2; echo "mutate: worker $i cannot build $p" >&2; return 1; }
+            done
+        done
         cp "$tree/$file" "$work/orig-$i"
         MUTATED=$mutated perl -i -pe 'if ($. == '"$line"') { $_ = $ENV{MUTATED} . "\n" }' "$tree/$file"
         verdict=survived
         for group in $(tests "$file" "$line"); do
             preset=${group%%:*} list=${group#*:}
-            # Each preset's build, once, before its first mutant (the receiver's
-            # cost meter wants the native tools too).
-            for p in $([ "$preset" = receiver ] && echo native) $preset; do
-                [ -e "$tree/build/$p/.built" ] && continue
-                (cd "$tree" && cmake --preset $p >/dev/null && cmake --build --preset $p -j 1 >/dev/null 2>&1 &&
-                    : >"build/$p/.built") || { echo "mutate: worker $i cannot build $p" >&2; return 1; }
-            done
             # shellcheck disable=SC2046 # the targets are words
             if ! (cd "$tree" && cmake --build --preset $preset -j 1 --target $(targets ${list//,/ }) >/dev/null 2>&1); then
                 [ $verdict = survived ] && verdict=unbuilt
