@@ -85,6 +85,17 @@ done <<'TABLE'
 , 3600\)|/data/SI/versions2
 TABLE
 
+# An interrupted write of the report is made again: the whole report, status 0.
+sim "$prog" >"$root/whole" 2>/dev/null
+inject write '' EINTR /opt/bin/verdump
+status=$?
+if [ $status -ne 77 ]; then
+    check "an interrupted write: status 0 ($status), and the whole report" eval '[ $status -eq 0 ] && cmp -s "$root/out" "$root/whole"'
+fi
+# The times are UTC whatever the zone the caller lives in.
+TZ=Asia/Tokyo sim "$prog" >"$root/tokyo" 2>/dev/null
+check "the report under TZ=Asia/Tokyo is the same" cmp -s "$root/tokyo" "$root/whole"
+
 # A list line written the way the README shows is read with its fields,
 # also with a name longer than its column.
 for name in "Sample TV" "A name of 40 bytes, past column 37 ....."; do

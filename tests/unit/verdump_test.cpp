@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -205,6 +206,20 @@ TEST(Report, ExampleLineExactly)
     EXPECT_EQ(report(record(0x0001044D, 0x6DCA0000, 0x0505FF02, 1165608900, 1165610700)),
               "07 Sample TV    0001044d 6dca0000 4e=05:4f=05:      51=02: end=08.12.2006-20:15:00 "
               "begin_next=08.12.2006-20:45:00\n");
+}
+
+// What does not fit is cut, NUL terminated, and nothing goes into no room.
+TEST(Report, ARoomTooSmallHoldsWhatFits)
+{
+    ASSERT_EQ(read_list(list_line("Sample TV", "7", "44d 6dca 1")), 1);
+    const auto data = record(0x0001044D, 0x6DCA0000, 0x0505FF02, 1165608900, 1165610700);
+    char room[12];
+    std::memset(room, 'x', sizeof room);
+    EXPECT_EQ(format_report({room, 10}, data), 9u);
+    EXPECT_EQ(std::string(room, 10), std::string("07 Sample\0", 10));
+    EXPECT_EQ(room[10], 'x');
+    EXPECT_EQ(format_report(std::span<char>(room, 0), data), 0u);
+    EXPECT_EQ(room[0], '0'); // untouched
 }
 
 TEST(Report, VersionBytesAndTimes)
