@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -220,6 +222,33 @@ TEST(Report, ARoomTooSmallHoldsWhatFits)
     EXPECT_EQ(room[10], 'x');
     EXPECT_EQ(format_report(std::span<char>(room, 0), data), 0u);
     EXPECT_EQ(room[0], '0'); // untouched
+}
+
+// The contract holds for any amount of data, far past the file's 100
+// records: every whole record gets its line, and any text is written whole.
+TEST(Report, AnyNumberOfRecordsAndAnyLengthOfText)
+{
+    ASSERT_EQ(read_list(""), 0);
+    char empty[4] = "abc";
+    EXPECT_EQ(format_report(empty, std::vector<std::uint8_t>(35)), 0u); // no whole record
+    EXPECT_EQ(empty[0], '\0');
+    std::vector<std::uint8_t> data;
+    for (int i = 0; i < 2000; ++i) {
+        const auto r = record(std::uint32_t(i), 0, 0xFFFFFFFF, 0, 0);
+        data.insert(data.end(), r.begin(), r.end());
+    }
+    std::vector<char> room(2000 * 120);
+    const std::size_t length = format_report(room, data);
+    EXPECT_EQ(std::count(room.begin(), room.begin() + std::ptrdiff_t(length), '\n'), 2000);
+    EXPECT_GT(length, 65535u);
+    const std::string path = temp_path("whole");
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(write_all(fd, {room.data(), length}));
+    close(fd);
+    struct stat written {};
+    ASSERT_EQ(stat(path.c_str(), &written), 0);
+    EXPECT_EQ(std::size_t(written.st_size), length);
 }
 
 TEST(Report, VersionBytesAndTimes)
