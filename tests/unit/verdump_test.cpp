@@ -237,7 +237,7 @@ TEST(Report, AnyNumberOfRecordsAndAnyLengthOfText)
         const auto r = record(std::uint32_t(i), 0, 0xFFFFFFFF, 0, 0);
         data.insert(data.end(), r.begin(), r.end());
     }
-    std::vector<char> room(2000 * 120);
+    std::vector<char> room(std::size_t{2000} * 120);
     const std::size_t length = format_report(room, data);
     EXPECT_EQ(std::count(room.begin(), room.begin() + std::ptrdiff_t(length), '\n'), 2000);
     EXPECT_GT(length, 65535u);
