@@ -79,14 +79,19 @@ for my $file (@ARGV) {
             my ($at, $len, $m) = @_;
             $emit->("logical", $at, $len, $m eq ' && ' ? ' || ' : ' && ');
         });
-        # Integer constants, not inside a name or a floating-point number.
-        each_match($code, qr/(?<![\w.])(0x[0-9a-fA-F]+|\d+)(?![\w.])/, sub {
-            my ($at, $len, $m) = @_;
+        # Integer constants, not inside a name or a floating-point number: one
+        # less (0 one more), the bound a test at the limit sees. Of a row of a
+        # table (more than four), the first and the last.
+        my $constant = qr/(?<![\w.])(0x[0-9a-fA-F]+|\d+)(?![\w.])/;
+        my @sites;
+        each_match($code, $constant, sub { push @sites, [@_]; });
+        @sites = @sites[0, -1] if @sites > 4;
+        for (@sites) {
+            my ($at, $len, $m) = @$_;
             my $v = $m =~ /^0x/ ? hex($m) : $m;
             my $fmt = $m =~ /^0x/ ? sprintf('0x%%0%dx', length($m) - 2) : '%d';
-            $emit->("constant+1", $at, $len, sprintf($fmt, $v + 1));
-            $emit->("constant-1", $at, $len, sprintf($fmt, $v - 1)) if $v > 0;
-        });
+            $emit->($v > 0 ? "constant-1" : "constant+1", $at, $len, sprintf($fmt, $v > 0 ? $v - 1 : 1));
+        }
         # A condition inverted, or removed (its branch never taken).
         if ($code =~ /^(\s*(?:\} else )?(?:if|while) )\((.*)\)(\s*\{?|\s+\S.*;)$/) {
             my ($head, $cond, $tail) = ($1, $2, $3);

@@ -6,9 +6,13 @@
 # back. A mutant the tests catch is killed (a timeout counts: the test saw a
 # hang); one that does not build is left out; one they miss survives, unless
 # bench/mutation-equivalent.txt lists it as equivalent, with its reason.
-#   bench/mutate.sh [-j WORKERS] [PATH...]   (default: 2 workers, every folder it covers)
+#   bench/mutate.sh [-j WORKERS] [-r | -s] [PATH...]
+#     (default: 2 workers, every folder it covers)
 # Prints the score per folder and every survivor (FILE:LINE, the operator,
 # the line as mutated); the whole list is kept in $RX_CACHE/mutation/last.tsv.
+# -r runs again only the survivors of that list (after a test is added) and
+# puts their new verdicts in it; -s prints the list's score again (after an
+# equivalent is listed).
 # The programs' folders are tested with the native preset, runbar's scan
 # and the painter's receiver branch (splash/paint.cpp under __mips__) with
 # the mips preset's unit tests and the cost meter's check as well; a test
@@ -16,17 +20,23 @@
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tests/lib.sh"
-workers=2
-while getopts "j:" opt; do
+workers=2 mode=all
+while getopts "j:rs" opt; do
     case $opt in
         j) workers=$OPTARG ;;
-        *) echo "usage: bench/mutate.sh [-j WORKERS] [PATH...]" >&2; exit 2 ;;
+        r) mode=survivors ;;
+        s) mode=score ;;
+        *) echo "usage: bench/mutate.sh [-j WORKERS] [-r | -s] [PATH...]" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 [ $# -gt 0 ] || set -- fb runbar splash verdump tools/picture tools/sim/fbshot.cpp tools/sim/shot.cpp tools/sim/shot.hpp
 cache=${RX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rxtools}/mutation
 mkdir -p "$cache" || exit 1
+if [ $mode != all ] && [ ! -s "$cache/last.tsv" ]; then
+    echo "mutate: no earlier run in $cache/last.tsv" >&2
+    exit 1
+fi
 work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
@@ -79,15 +89,22 @@ targets() {
     done | tr ' ' '\n' | sort -u | tr '\n' ' '
 }
 
-# The mutants, numbered.
+# The mutants, numbered; with -r, those the last run's survivors are (found
+# by file, operator and text, wherever the line has moved to).
 files=$(cd "$top" && git ls-files -- "$@" | grep -E '\.(cpp|hpp)$' | sort)
 (cd "$top" && perl bench/mutants.pl $files) | awk '{ print NR "\t" $0 }' >"$work/mutants.tsv"
+if [ $mode = survivors ]; then
+    awk -F'\t' 'NR == FNR { if ($2 == "survived") s[$3 "\t" $5 "\t" $6] = 1; next }
+        ($2 "\t" $4 "\t" $5) in s' "$cache/last.tsv" "$work/mutants.tsv" >"$work/survivors.tsv"
+    mv "$work/survivors.tsv" "$work/mutants.tsv"
+fi
 total=$(wc -l <"$work/mutants.tsv")
-echo "mutate: $total mutants in $(echo "$files" | wc -l) files, $workers workers"
+[ $mode = score ] || echo "mutate: $total mutants in $(echo "$files" | wc -l) files, $workers workers"
 
 # worker I: its own tree and builds; takes every WORKERS-th mutant from I.
 worker() {
-    local i=$1 tree=$work/tree-$i id file line op mutated preset list regex verdict
+    local i=$1
+    local tree=$work/tree-$i id file line op mutated preset list verdict
     mkdir -p "$tree" && copy_tree "$tree"
     while IFS=$'\t' read -r id file line op mutated; do
         [ $((id % workers)) -eq "$i" ] || continue
@@ -123,13 +140,25 @@ worker() {
 }
 
 SECONDS=0
-for ((i = 0; i < workers; i++)); do
-    worker $i &
-    pids+=($!)
-done
-for pid in "${pids[@]}"; do wait "$pid" || { echo "mutate: a worker failed" >&2; exit 1; }; done
-pids=()
-sort -n "$work"/results-*.tsv >"$cache/last.tsv"
+if [ $mode != score ]; then
+    for ((i = 0; i < workers; i++)); do
+        worker $i &
+        pids+=($!)
+    done
+    for pid in "${pids[@]}"; do wait "$pid" || { echo "mutate: a worker failed" >&2; exit 1; }; done
+    pids=()
+    : >>"$work/results-0.tsv"
+    if [ $mode = survivors ]; then
+        # The new verdicts in place of the old, by file, operator and text.
+        awk -F'\t' -v OFS='\t' 'NR == FNR { v[$3 "\t" $5 "\t" $6] = $2; next }
+            { k = $3 "\t" $5 "\t" $6; if (k in v) $2 = v[k]; print }' \
+            "$work"/results-*.tsv "$cache/last.tsv" >"$work/merged.tsv"
+        sort -n "$work/merged.tsv" >"$cache/last.tsv.new"
+    else
+        sort -n "$work"/results-*.tsv >"$cache/last.tsv.new"
+    fi
+    mv "$cache/last.tsv.new" "$cache/last.tsv"
+fi
 
 # The score: killed among the mutants that built, less those listed as
 # equivalent (matched by file, operator and the mutated line's text).
