@@ -22,7 +22,7 @@ sim() { "$simrx" -r "$root" "$@"; }
 
 # errtext NAME: the text of that error in the C library the program is linked
 # with (glibc and musl word some errors differently).
-errtext() { "$simrx" -n -r "$root" "$(dirname "$(realpath "$prog")")/../tests/errtext" "$1"; }
+errtext() { "$simrx" -n -r "$root" "$(dirname "$(realpath "$prog")")/../tests/errtext" "$@"; }
 
 # word INDEX [FILE]: the pixel word at that index, as eight hex digits.
 word() { od -An -tx4 --endian="$endian" -j $(($1 * 4)) -N4 "${2:-$fb}" | tr -d ' '; }

@@ -138,6 +138,8 @@ if [ -s "$root/tmp/injected.trace" ] && grep -q clock_nanosleep "$root/tmp/norma
     spans() { grep '^clock_nanosleep' "$1" | grep -o 'tv_sec=[0-9]*, tv_nsec=[0-9]*' | sed 's/tv_sec=//; s/, tv_nsec=/ /'; }
     whole() { awk '$1 != 0 || $2 % 1000 || $2 < 10000000 || $2 > 309999000 { bad = 1 } END { exit bad || NR == 0 }'; }
     check "every pause is 10,000 to 309,999 whole microseconds" whole < <(spans "$root/tmp/normal.trace")
+    check "the pauses from the job's 3 units are the generator's" \
+        test "$(spans "$root/tmp/normal.trace" | awk '{ print $2 / 1000 }')" = "$(errtext pauses 3)"
     cut_short=$(grep '^clock_nanosleep' "$root/tmp/injected.trace" | grep -n -m1 INJECTED | cut -d: -f1)
     again=$(spans "$root/tmp/injected.trace" | sed -n "${cut_short:-1}p;$((${cut_short:-1} + 1))p" | uniq | wc -l)
     check "the pause cut short by a signal is made again in full" \

@@ -228,4 +228,23 @@ TEST_F(Bar, CompletionFillsFromWhereTheJobLeftAndCapsInForeground)
     expect_only_columns(180, 505, 0xFF404040);
 }
 
+// Each step of the completion is the generator's next value below 2000, each
+// pause takes one more: the generator stands where as many steps as the bar
+// needed leave it (seeds of one and of three steps, each of which would take
+// another number of steps with values below 1999 on the PC's C library).
+TEST_F(Bar, CompletionTakesTheStepsTheGeneratorGives)
+{
+    for (const unsigned seed : {104u, 105u, 109u}) {
+        srand(seed);
+        prog_current = 0;
+        complete_bar();
+        const int after = rand();
+        srand(seed);
+        int steps = 0;
+        for (std::int32_t units = 0; units < 1000; ++steps, rand())
+            units += rand() % 2000;
+        EXPECT_EQ(after, rand()) << "seed " << seed << ", " << steps << " steps";
+    }
+}
+
 } // namespace
