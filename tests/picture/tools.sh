@@ -171,7 +171,7 @@ for stop in TERM INT HUP; do
     # The tool is held in its flush to the disk, and stopped there; SIGINT
     # as a terminal's Ctrl-C finds it, not ignored as a background job's.
     ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV' \
-        strace -f -o /dev/null -e inject=fsync:delay_enter=3000000 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
+        strace -f -o /dev/null -e inject=fsync:delay_enter=1000000 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
     tracer=$!
     for ((i = 0; i < 100; i++)); do
         [ -n "$(ls -A | grep '^\.stopped')" ] && break
