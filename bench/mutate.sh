@@ -15,8 +15,9 @@
 # equivalent is listed).
 # The programs' folders are tested with the native preset, runbar's scan
 # and the painter's receiver branch (splash/paint.cpp under __mips__) with
-# the mips preset's unit tests and the cost meter's check as well; a test
-# run longer than 90 s counts as a hang.
+# the mips preset's unit tests and the cost meter's check as well. A test
+# that runs over 30 s (the slowest takes 9), or a cost check over 60 s,
+# counts as a hang, and so as caught.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tests/lib.sh"
@@ -37,9 +38,13 @@ if [ $mode != all ] && [ ! -s "$cache/last.tsv" ]; then
     echo "mutate: no earlier run in $cache/last.tsv" >&2
     exit 1
 fi
+# One run at a time: the workers' trees and the list are kept in the cache.
+exec 9>"$cache/.lock"
+flock -n 9 || { echo "mutate: another run holds $cache" >&2; exit 1; }
 work=$(mktemp -d)
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
+# Each worker is a process group of its own, stopped whole with its builds and tests.
+trap 'for pid in "${pids[@]}"; do kill -- -"$pid" 2>/dev/null; done; wait; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
@@ -101,11 +106,23 @@ fi
 total=$(wc -l <"$work/mutants.tsv")
 [ $mode = score ] || echo "mutate: $total mutants in $(echo "$files" | wc -l) files, $workers workers"
 
-# worker I: its own tree and builds; takes every WORKERS-th mutant from I.
+# sync_tree TREE: the project's files into TREE, a file written anew only
+# where it differs, so that what a last run built for it stays good.
+sync_tree() {
+    local f
+    rm -rf "$work/copy-$i" && mkdir "$work/copy-$i" && copy_tree "$work/copy-$i" || return 1
+    (cd "$work/copy-$i" && find . -type f) | while read -r f; do
+        cmp -s "$work/copy-$i/$f" "$1/$f" || { mkdir -p "$(dirname "$1/$f")" && cp "$work/copy-$i/$f" "$1/$f"; } || return 1
+    done
+}
+
+# worker I: its own tree and builds, kept in the cache from run to run;
+# takes every WORKERS-th mutant from I.
 worker() {
     local i=$1
-    local tree=$work/tree-$i id file line op mutated preset list verdict
-    mkdir -p "$tree" && copy_tree "$tree"
+    local tree=$cache/tree-$i id file line op mutated preset list verdict
+    mkdir -p "$tree" && sync_tree "$tree" || return 1
+    rm -f "$tree"/build/*/.built # each preset brought up to date once
     while IFS=$'\t' read -r id file line op mutated; do
         [ $((id % workers)) -eq "$i" ] || continue
         # Each preset's build, once, unmutated, before its first mutant (the
@@ -129,9 +146,9 @@ worker() {
                 break
             fi
             if [ "$list" = target_cost ]; then
-                (cd "$tree" && timeout 90 bash bench/target_cost.sh --check >/dev/null 2>&1)
+                (cd "$tree" && timeout 60 bash bench/target_cost.sh --check >/dev/null 2>&1)
             else
-                (cd "$tree" && timeout 90 ctest --preset $preset -R "^(${list//,/|})\$" --stop-on-failure >/dev/null 2>&1)
+                (cd "$tree" && timeout 120 ctest --preset $preset -R "^(${list//,/|})\$" --timeout 30 --stop-on-failure >/dev/null 2>&1)
             fi || { verdict=killed; break; }
         done
         cp "$work/orig-$i" "$tree/$file"
@@ -141,6 +158,7 @@ worker() {
 
 SECONDS=0
 if [ $mode != score ]; then
+    set -m
     for ((i = 0; i < workers; i++)); do
         worker $i &
         pids+=($!)
