@@ -33,11 +33,12 @@ pixel() { word $(($3 * 207360 + $2 * 720 + $1)) "${4:-}"; }
 # inject CALL PATTERN ERROR PROGRAM [ARG...]: runs the program (already in
 # /opt/bin) in the simulated receiver under strace, with the first CALL whose
 # trace line matches PATTERN (an ERE, on a normal run's trace) failing with
-# ERROR, from the same screen as the normal run; its output and messages go
+# ERROR (or returning what retval=N says), from the same screen as the normal run; its output and messages go
 # to $root/out and $root/err, and it returns the program's status. 77 when strace cannot watch the program (a
 # MIPS program runs inside qemu-mips) or is missing.
 inject() {
-    local call=$1 pattern=$2 error=$3 k
+    local call=$1 pattern=$2 error=error=$3 k
+    case $3 in retval=*) error=$3 ;; esac
     shift 3
     [ "$endian" = little ] && command -v strace >/dev/null || return 77
     # LeakSanitizer cannot run under strace (the sanitizer build).
@@ -48,6 +49,6 @@ inject() {
     # The occurrence among the call's own lines (signals and the exit have lines too).
     k=$(grep -E "^$call\(" "$root/tmp/normal.trace" | grep -n -m1 -E "$pattern" | cut -d: -f1)
     [ -n "$k" ] || { echo "no $call matching $pattern in the normal run" >"$root/err"; return 125; }
-    ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:error=$error:when=$k" "$@" \
+    ASAN_OPTIONS=$asan sim /usr/bin/strace -o /tmp/injected.trace -e trace="$call" -e inject="$call:$error:when=$k" "$@" \
         >"$root/out" 2>"$root/err"
 }

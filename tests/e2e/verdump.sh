@@ -85,12 +85,16 @@ done <<'TABLE'
 , 3600\)|/data/SI/versions2
 TABLE
 
-# An interrupted write of the report is made again: the whole report, status 0.
+# An interrupted write of the report is made again: the whole report, status
+# 0. A write that takes nothing is a failure said, not a retry for ever.
 sim "$prog" >"$root/whole" 2>/dev/null
 inject write '' EINTR /opt/bin/verdump
 status=$?
 if [ $status -ne 77 ]; then
     check "an interrupted write: status 0 ($status), and the whole report" eval '[ $status -eq 0 ] && cmp -s "$root/out" "$root/whole"'
+    inject write '' retval=0 /opt/bin/verdump
+    status=$?
+    check "a write of nothing: status 1 ($status), stdout named" eval '[ $status -eq 1 ] && grep -q "^stdout: " "$root/err"'
 fi
 # The times are UTC whatever the zone the caller lives in.
 TZ=Asia/Tokyo sim "$prog" >"$root/tokyo" 2>/dev/null
