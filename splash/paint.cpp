@@ -51,14 +51,13 @@ inline void copy_pixels(pixel_t* d, const std::uint32_t* s, std::uint32_t n)
     // clang-format on
 }
 
-// A short run: one row of stores counted back from its end, entered by a
-// jump on its length, so that it falls through to the next token.
+// A longer run's last n % 16 pixels: one row of stores counted back from its
+// end, entered by a jump on their number.
 inline void fill_short(pixel_t* d, pixel_t colour, std::uint32_t n)
 {
     pixel_t* const e = d + n;
     // clang-format off
     switch (n) {
-    case 16: e[-16] = colour; [[fallthrough]];
     case 15: e[-15] = colour; [[fallthrough]];
     case 14: e[-14] = colour; [[fallthrough]];
     case 13: e[-13] = colour; [[fallthrough]];
