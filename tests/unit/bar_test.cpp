@@ -28,6 +28,15 @@ TEST(BarState, DisplayLinesAlternateBetweenTheFields)
         EXPECT_EQ(buffer_line(display[i]), buffer[i]) << "display line " << display[i];
 }
 
+// Started with no arguments at all (old kernels allow it): the usage names runbar.
+TEST(BarState, UsageWithoutEvenAProgramNameNamesRunbar)
+{
+    char* none[] = {nullptr};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runbar_main(0, none), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "usage: runbar command\n");
+}
+
 TEST(BarState, StartsEmptyAtItsFixedPlaceInItsGreys)
 {
     const std::int32_t want[] = {180, 500, 100, 110, 1000, 0};

@@ -87,8 +87,10 @@ TEST(Paint, TokensRunAcrossTheFieldBoundary)
 // Every length a token can take up to a few rows of eight, as a run, a skip
 // run and a literal, painted with room to spare and on a screen that ends
 // just after it: exactly its pixels change, and those after it land right.
+// The run's colour is a word that would read as a count of 8.
 TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
 {
+    constexpr pixel_t count_like = pic_run + 8;
     enum kind { run, skip_run, literal };
     for (const kind k : {run, skip_run, literal}) {
         for (std::uint32_t n = k == literal ? 1 : 0; n <= 40; ++n) { // a count of 0 is the end word
@@ -98,7 +100,7 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                 for (std::uint32_t i = 0; i < n; ++i)
                     picture.push_back(0xFF000000 | i);
             } else {
-                picture.insert(picture.end(), {pic_run + n, k == run ? blue : pic_skip});
+                picture.insert(picture.end(), {pic_run + n, k == run ? count_like : pic_skip});
             }
             picture.insert(picture.end(), {1002, red, 0});
             // Without skip runs, also painted as a picture known to hold none.
@@ -113,7 +115,7 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                         if (i < 3 || (i >= n + 3 && i < n + 5))
                             want = red;
                         else if (i < n + 3)
-                            want = k == run ? blue : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
+                            want = k == run ? count_like : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
                         ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
                     }
                 }
