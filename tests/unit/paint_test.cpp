@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -173,6 +175,30 @@ TEST(Paint, TokenCrossingEitherEndStopsThePainting)
     std::vector<pixel_t> small(3, old);
     EXPECT_EQ(pic_paint(std::vector<std::uint32_t>{2, red, red, 2, blue, blue, 0}, small), 2u);
     EXPECT_EQ(small[2], old);
+
+    // A picture without its end word, just before a page that may not be read.
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    void* const pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    auto* const words = static_cast<std::uint32_t*>(pages);
+    ASSERT_EQ(mprotect(words + page / 4, page, PROT_NONE), 0);
+    const std::span<std::uint32_t> last(words + page / 4 - 2, 2);
+    last[0] = 1002, last[1] = red;
+    EXPECT_EQ(pic_paint(last, s.words), 2u);
+    munmap(pages, 2 * page);
+}
+
+// The most words a screen can take: a literal of one pixel for each pixel.
+TEST(Paint, OneLiteralAPixelPaintsTheWholeScreen)
+{
+    std::vector<std::uint32_t> picture;
+    for (std::uint32_t i = 0; i < fb_words; ++i)
+        picture.insert(picture.end(), {1, 0xFF000000 | i});
+    picture.push_back(pic_end);
+    Screen s;
+    ASSERT_EQ(s.paint(picture), fb_words);
+    for (std::uint32_t i = 0; i < fb_words; ++i)
+        ASSERT_EQ(s.words[i], 0xFF000000 | i) << "pixel " << i;
 }
 
 // Each token exactly at either end, and one word or one pixel past it.
