@@ -69,6 +69,7 @@ tests() {
         fb/*) echo "native:bar_test,paint_test,splash_e2e,runbar_e2e" ;;
         runbar/runner.cpp) echo "native:bar_test,runbar_e2e,recipes_e2e mips:bar_test receiver:target_cost" ;;
         runbar/*) echo "native:bar_test,runbar_e2e,recipes_e2e" ;;
+        splash/picture.hpp) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync,picenc_errors,tool_options" ;;
         splash/*) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
         verdump/*) echo "native:verdump_test,verdump_e2e" ;;
         tools/picture/*) echo "native:encode_test,picenc_errors,pic_in_sync,tool_options" ;;
