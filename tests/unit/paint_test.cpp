@@ -188,13 +188,18 @@ TEST(Paint, TokenCrossingEitherEndStopsThePainting)
     munmap(pages, 2 * page);
 }
 
-// The most words a screen can take: a literal of one pixel for each pixel.
+// The most words a screen can take: a literal of one pixel for each pixel,
+// walked and painted whole.
 TEST(Paint, OneLiteralAPixelPaintsTheWholeScreen)
 {
     std::vector<std::uint32_t> picture;
     for (std::uint32_t i = 0; i < fb_words; ++i)
         picture.insert(picture.end(), {1, 0xFF000000 | i});
     picture.push_back(pic_end);
+    const picture_summary sum = summarize(picture);
+    EXPECT_TRUE(sum.well_formed);
+    EXPECT_EQ(sum.literals, fb_words);
+    EXPECT_EQ(sum.pixels, fb_words);
     Screen s;
     ASSERT_EQ(s.paint(picture), fb_words);
     for (std::uint32_t i = 0; i < fb_words; ++i)
