@@ -9,7 +9,8 @@
 #   bench/mutate.sh [-j WORKERS] [-r | -s] [PATH...]
 #     (default: 2 workers, every folder it covers)
 # Prints the score per folder and every survivor (FILE:LINE, the operator,
-# the line as mutated); the whole list is kept in $RX_CACHE/mutation/last.tsv.
+# the line as mutated); the whole list is kept in $RX_CACHE/mutation/last.tsv,
+# where a run over some files replaces only their verdicts.
 # -r runs again only the survivors of that list (after a test is added) and
 # puts their new verdicts in it; -s prints the list's score again (after an
 # equivalent is listed).
@@ -61,11 +62,13 @@ folder() {
 tests() {
     case $1 in
         splash/paint.cpp)
-            if awk -v n="$2" 'NR == n { exit !mips } /^#if defined\(__mips__\)/ { mips = 1 } /^#else/ { mips = 0 }' "$top/$1"; then
-                echo "mips:paint_test receiver:target_cost"
-            else
-                echo "native:paint_test,encode_test,splash_e2e,pic_in_sync"
-            fi ;;
+            # The receiver's branch, the PC's, or the code both build.
+            case $(awk -v n="$2" '/^#if defined\(__mips__\)/ { at = "mips" } /^#else/ { at = "pc" } /^#endif/ { at = "" }
+                NR == n { print at; exit }' "$top/$1") in
+                mips) echo "mips:paint_test receiver:target_cost" ;;
+                pc) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
+                *) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync mips:paint_test receiver:target_cost" ;;
+            esac ;;
         fb/*) echo "native:bar_test,paint_test,splash_e2e,runbar_e2e" ;;
         runbar/runner.cpp) echo "native:bar_test,runbar_e2e,recipes_e2e mips:bar_test receiver:target_cost" ;;
         runbar/*) echo "native:bar_test,runbar_e2e,recipes_e2e" ;;
@@ -197,9 +200,13 @@ if [ $mode != score ]; then
         awk -F'\t' -v OFS='\t' 'NR == FNR { v[$3 "\t" $5 "\t" $6] = $2; next }
             { k = $3 "\t" $5 "\t" $6; if (k in v) $2 = v[k]; print }' \
             "$work"/results-*.tsv "$cache/last.tsv" >"$work/merged.tsv"
-        sort -n "$work/merged.tsv" >"$cache/last.tsv.new"
+        sort -t $'\t' -k3,3 -k1,1n "$work/merged.tsv" >"$cache/last.tsv.new"
     else
-        sort -n "$work"/results-*.tsv >"$cache/last.tsv.new"
+        # This run's files anew; the other files' verdicts stay as they were.
+        printf '%s\n' $files >"$work/files"
+        { [ -e "$cache/last.tsv" ] && awk -F'\t' 'NR == FNR { run[$0] = 1; next } !($3 in run)' \
+            "$work/files" "$cache/last.tsv"
+          cat "$work"/results-*.tsv; } | sort -t $'\t' -k3,3 -k1,1n >"$cache/last.tsv.new"
     fi
     mv "$cache/last.tsv.new" "$cache/last.tsv"
 fi

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -18,6 +21,26 @@ struct Screen {
     std::vector<pixel_t> words = std::vector<pixel_t>(fb_words, old);
     std::size_t paint(const std::vector<std::uint32_t>& picture) { return pic_paint(picture, words); }
     std::size_t count(pixel_t p) const { return std::size_t(std::count(words.begin(), words.end(), p)); }
+};
+
+// A picture's words placed just before a page that may not be read.
+class PageEnd {
+    std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+
+  public:
+    std::span<const std::uint32_t> words;
+    explicit PageEnd(std::initializer_list<std::uint32_t> picture)
+    {
+        auto* const at = static_cast<std::uint32_t*>(pages) + page / 4 - picture.size();
+        if (pages == MAP_FAILED || mprotect(static_cast<char*>(pages) + page, page, PROT_NONE) != 0)
+            std::abort();
+        std::copy(picture.begin(), picture.end(), at);
+        words = {at, picture.size()};
+    }
+    PageEnd(const PageEnd&) = delete;
+    PageEnd& operator=(const PageEnd&) = delete;
+    ~PageEnd() { munmap(pages, 2 * page); }
 };
 
 TEST(Paint, EndWordFirstPaintsNothing)
@@ -177,33 +200,70 @@ TEST(Paint, TokenCrossingEitherEndStopsThePainting)
     EXPECT_EQ(small[2], old);
 
     // A picture without its end word, just before a page that may not be read.
-    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
-    void* const pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(pages, MAP_FAILED);
-    auto* const words = static_cast<std::uint32_t*>(pages);
-    ASSERT_EQ(mprotect(words + page / 4, page, PROT_NONE), 0);
-    const std::span<std::uint32_t> last(words + page / 4 - 2, 2);
-    last[0] = 1002, last[1] = red;
-    EXPECT_EQ(pic_paint(last, s.words), 2u);
-    munmap(pages, 2 * page);
+    const PageEnd end({1002, red});
+    EXPECT_EQ(pic_paint(end.words, s.words), 2u);
+    EXPECT_FALSE(summarize(end.words).well_formed);
+
+    // A run of the longest short length on a screen shorter than it.
+    std::vector<pixel_t> four(4 + 16, old);
+    EXPECT_EQ(pic_paint(std::vector<std::uint32_t>{1016, red, 0}, std::span(four).first(4)), 0u);
+    EXPECT_EQ(std::count(four.begin(), four.end(), red), 0);
 }
 
-// The most words a screen can take: a literal of one pixel for each pixel,
-// walked and painted whole.
-TEST(Paint, OneLiteralAPixelPaintsTheWholeScreen)
+// The most words a screen can take, one token a pixel: a literal of one, a
+// run of one, a run of one in turn with a skip run; walked and painted whole.
+// The colours have a bit set that the skip colour has not.
+TEST(Paint, OneTokenAPixelPaintsTheWholeScreen)
 {
-    std::vector<std::uint32_t> picture;
-    for (std::uint32_t i = 0; i < fb_words; ++i)
-        picture.insert(picture.end(), {1, 0xFF000000 | i});
-    picture.push_back(pic_end);
-    const picture_summary sum = summarize(picture);
-    EXPECT_TRUE(sum.well_formed);
-    EXPECT_EQ(sum.literals, fb_words);
-    EXPECT_EQ(sum.pixels, fb_words);
-    Screen s;
-    ASSERT_EQ(s.paint(picture), fb_words);
-    for (std::uint32_t i = 0; i < fb_words; ++i)
-        ASSERT_EQ(s.words[i], 0xFF000000 | i) << "pixel " << i;
+    enum kind { literals, runs, skip_runs };
+    for (const kind k : {literals, runs, skip_runs}) {
+        std::vector<std::uint32_t> picture;
+        for (std::uint32_t i = 0; i < fb_words; ++i)
+            picture.insert(picture.end(),
+                           {k == literals ? 1 : pic_run + 1, k == skip_runs && i % 2 ? pic_skip : 0xFF800000 | i});
+        picture.push_back(pic_end);
+        const picture_summary sum = summarize(picture);
+        EXPECT_TRUE(sum.well_formed);
+        EXPECT_EQ(sum.pixels, fb_words);
+        EXPECT_EQ(sum.literals, k == literals ? fb_words : 0);
+        EXPECT_EQ(sum.runs, k == literals ? 0 : fb_words);
+        EXPECT_EQ(sum.skip_runs, k == skip_runs ? fb_words / 2 : 0);
+        Screen s;
+        ASSERT_EQ(s.paint(picture), fb_words);
+        for (std::uint32_t i = 0; i < fb_words; ++i)
+            ASSERT_EQ(s.words[i], k == skip_runs && i % 2 ? old : 0xFF800000 | i) << "kind " << k << ", pixel " << i;
+    }
+}
+
+// What the walk tells of a picture, token by token, and where it stops.
+TEST(Paint, SummaryCountsEachKindOfTokenAndItsPixels)
+{
+    constexpr std::uint32_t clear = 0x00FF0000, half = 0xFE0000FF, skip = 0xFF00FF00; // the skip colour by value
+    const struct {
+        const char* what;
+        std::vector<std::uint32_t> picture;
+        picture_summary want;
+    } cases[] = {
+        {"the end word alone", {pic_end}, {true, true, 0, 0, 0, 0}},
+        {"a run, a literal, a skip run", {1002, red, 2, blue, blue, 1003, skip, pic_end}, {true, true, 7, 2, 1, 1}},
+        {"a literal's pixel not opaque", {2, red, clear, pic_end}, {true, false, 2, 0, 1, 0}},
+        {"a literal's first pixel of top byte 0xFE", {2, half, red, pic_end}, {true, false, 2, 0, 1, 0}},
+        {"a run's colour not opaque", {1001, half, pic_end}, {true, false, 1, 1, 0, 0}},
+        {"words after the end word", {1001, red, pic_end, pic_end}, {false, true, 1, 1, 0, 0}},
+        {"no end word", {1001, red}, {false, true, 1, 1, 0, 0}},
+        {"a literal longer than the picture", {1001, red, 3, red, red}, {false, true, 1, 1, 0, 0}},
+        {"a run without its colour", {1001, red, 1002}, {false, true, 1, 1, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const picture_summary got = summarize(c.picture);
+        EXPECT_EQ(got.well_formed, c.want.well_formed);
+        EXPECT_EQ(got.opaque_words, c.want.opaque_words);
+        EXPECT_EQ(got.pixels, c.want.pixels);
+        EXPECT_EQ(got.runs, c.want.runs);
+        EXPECT_EQ(got.literals, c.want.literals);
+        EXPECT_EQ(got.skip_runs, c.want.skip_runs);
+    }
 }
 
 // Each token exactly at either end, and one word or one pixel past it.
@@ -224,6 +284,10 @@ TEST(Paint, TokensAtTheLimitsAndOnePast)
         {"a skip run that ends the screen", {1002, red, 1002, pic_skip, 0}, 4, 4},
         {"a skip run one pixel past the screen", {1002, red, 1003, pic_skip, 0}, 4, 2},
         {"a run without its colour word", {1002, red, 1002}, 8, 2},
+        {"short runs that go on past the screen",
+         {1002, red, 1016, blue, 1016, blue, 1016, blue, 1016, blue, 0},
+         40,
+         34},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
