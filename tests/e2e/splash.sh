@@ -44,4 +44,24 @@ if [ $status -ne 77 ]; then
     check "a failed mapping paints nothing" cmp -s "$fb" <(head -c 1658880 /dev/zero)
 fi
 
+# The whole picture is locked into memory, once; a lock refused changes
+# nothing of the paint. The picture's size is its symbol's, where the
+# program has symbols.
+sim "$prog" >/dev/null 2>&1
+cp "$fb" "$root/painted"
+head -c 1658880 /dev/zero >"$fb"
+inject mlock '' ENOMEM /opt/bin/splash
+status=$?
+if [ $status -ne 77 ]; then
+    check "a refused lock: status 0 ($status), the same paint" eval '[ $status -eq 0 ] && cmp -s "$fb" "$root/painted"'
+    size=$(nm -S --defined-only "$prog" 2>/dev/null | awk '$4 == "pic" { print $2 }')
+    [ -z "$size" ] || size=$((16#$size))
+    locked=$(grep '^mlock(' "$root/tmp/normal.trace" | sed -n 's/^mlock([^,]*, \([0-9]*\)).*/\1/p')
+    if [ -n "$size" ]; then
+        check "the picture's $size bytes are locked, once" test "$locked" = "$size"
+    else
+        echo "skipped: $prog has no symbol for the picture's size"
+    fi
+fi
+
 finish
