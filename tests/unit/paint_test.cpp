@@ -249,6 +249,7 @@ TEST(Paint, SummaryCountsEachKindOfTokenAndItsPixels)
         {"a literal's pixel not opaque", {2, red, clear, pic_end}, {true, false, 2, 0, 1, 0}},
         {"a literal's first pixel of top byte 0xFE", {2, half, red, pic_end}, {true, false, 2, 0, 1, 0}},
         {"a run's colour not opaque", {1001, half, pic_end}, {true, false, 1, 1, 0, 0}},
+        {"a run of no pixels", {1000, red, pic_end}, {true, true, 0, 1, 0, 0}},
         {"words after the end word", {1001, red, pic_end, pic_end}, {false, true, 1, 1, 0, 0}},
         {"no end word", {1001, red}, {false, true, 1, 1, 0, 0}},
         {"a literal longer than the picture", {1001, red, 3, red, red}, {false, true, 1, 1, 0, 0}},
