@@ -137,7 +137,7 @@ sweep() {
 limited() {
     local tree=$1 limit=$2 watchdog status
     shift 2
-    (sleep "$limit" && sweep "$tree") &
+    (sleep "$limit" && sweep "$tree") 2>/dev/null &
     watchdog=$!
     (cd "$tree" && timeout -k 5 $((limit + 5)) "$@" >/dev/null 2>&1)
     status=$?
