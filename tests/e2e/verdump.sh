@@ -55,32 +55,29 @@ head -c 4000 /dev/zero >"$versions"
 sim "$prog" >"$root/out" 2>"$root/err"
 check "4,000 bytes print 100 lines" test "$(wc -l <"$root/out")" -eq 100
 
-rm -f "$versions"
-sim "$prog" >"$root/out" 2>"$root/err"
-check "a missing versions file exits 1" test $? -eq 1
-check "a missing versions file is named" test "$(cat "$root/err")" = "/data/SI/versions2: $(errtext ENOENT)"
-check "a missing versions file prints no report" test ! -s "$root/out"
-
-example >"$versions"
-rm -f "$list"
-sim "$prog" >"$root/out" 2>"$root/err"
-check "a missing service list exits 1" test $? -eq 1
-check "a missing service list is named" test "$(cat "$root/err")" = "/pvr/SERVICES/services.txt: $(errtext ENOENT)"
-check "a missing service list prints no report" test ! -s "$root/out"
-
-# A failed read of either file: status 1, the file named with the reason,
-# no report. The rows: the read (its trace line) | the file named.
-example >"$versions"
-line "Sample TV" 7 "44d 6dca 1" >"$list"
+# Either file missing, or a failed read of it: status 1, the file named with
+# the reason, no report. The rows: missing, or the read (its trace line) |
+# the file named.
 while IFS='|' read -r which path; do
     [ -n "$which" ] || continue
-    inject read "$which" EIO /opt/bin/verdump
+    example >"$versions"
+    line "Sample TV" 7 "44d 6dca 1" >"$list"
+    if [ "$which" = missing ]; then
+        what="a missing $path" error=ENOENT
+        rm -f "$root$path"
+        sim "$prog" >"$root/out" 2>"$root/err"
+    else
+        what="a failed read of $path" error=EIO
+        inject read "$which" EIO /opt/bin/verdump
+    fi
     status=$?
-    [ $status -eq 77 ] && { echo "skipped: strace cannot watch this build's verdump"; break; }
-    check "a failed read of $path exits 1" test $status -eq 1
-    check "and says so" test "$(cat "$root/err")" = "$path: $(errtext EIO)"
+    [ $status -eq 77 ] && { echo "skipped: strace cannot watch this build's verdump"; continue; }
+    check "$what exits 1" test $status -eq 1
+    check "and says so" test "$(cat "$root/err")" = "$path: $(errtext $error)"
     check "and prints no report" test ! -s "$root/out"
 done <<'TABLE'
+missing|/data/SI/versions2
+missing|/pvr/SERVICES/services.txt
 "Sample TV|/pvr/SERVICES/services.txt
 , 3600\)|/data/SI/versions2
 TABLE
