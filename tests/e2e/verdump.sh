@@ -67,7 +67,7 @@ while IFS='|' read -r which path; do
         rm -f "$root$path"
         sim "$prog" >"$root/out" 2>"$root/err"
     else
-        what="a failed read of $path" error=EIO
+        what="a failed read ($which) of $path" error=EIO
         inject read "$which" EIO /opt/bin/verdump
     fi
     status=$?
@@ -80,6 +80,7 @@ missing|/data/SI/versions2
 missing|/pvr/SERVICES/services.txt
 "Sample TV|/pvr/SERVICES/services.txt
 , 3600\)|/data/SI/versions2
+, 3564\)|/data/SI/versions2
 TABLE
 
 # An interrupted write of the report is made again: the whole report, status
@@ -93,6 +94,23 @@ if [ $status -ne 77 ]; then
     status=$?
     check "a write of nothing: status 1 ($status), stdout named" eval '[ $status -eq 1 ] && grep -q "^stdout: " "$root/err"'
 fi
+# An interrupted read of the versions is made again, to the file's end; a
+# list without a service, or no standard input, changes nothing else.
+inject read ', 3600\)' EINTR /opt/bin/verdump
+status=$?
+if [ $status -ne 77 ]; then
+    check "an interrupted read: status 0 ($status), and the whole report" eval '[ $status -eq 0 ] && cmp -s "$root/out" "$root/whole"'
+fi
+sim "$prog" <&- >"$root/out" 2>"$root/err"
+status=$?
+check "without standard input: status 0 ($status), and the whole report" eval '[ $status -eq 0 ] && cmp -s "$root/out" "$root/whole"'
+cp "$list" "$root/list"
+: >"$list"
+sim "$prog" >"$root/out" 2>"$root/err"
+status=$?
+check "an empty service list: status 0 ($status), every record not found" eval '[ $status -eq 0 ] &&
+    [ "$(cut -c1-9 "$root/out" | sort -u)" = "not found" ] && [ "$(wc -l <"$root/out")" = "$(wc -l <"$root/whole")" ]'
+cp "$root/list" "$list"
 # The times are UTC whatever the zone the caller lives in.
 TZ=Asia/Tokyo sim "$prog" >"$root/tokyo" 2>/dev/null
 check "the report under TZ=Asia/Tokyo is the same" cmp -s "$root/tokyo" "$root/whole"
