@@ -117,7 +117,7 @@ check "the report under TZ=Asia/Tokyo is the same" cmp -s "$root/tokyo" "$root/w
 
 # A list line written the way the README shows is read with its fields,
 # also with a name longer than its column.
-for name in "Sample TV" "A name of 40 bytes, past column 37 ....."; do
+for name in "Sample TV" "A name of 40 bytes, past column 37 ....." " A leading blank"; do
     rm -f "$list"
     sim /bin/sh -c "$(readme_block service-line | sed "s/\"Sample TV\"/\"$name\"/")"
     example >"$versions"

@@ -71,14 +71,15 @@ TEST(Services, LabelsFromNumberAndName)
                                         "Eighty Five",
                                         "123", "1 2 3") +
                               list_line("Twenty Characters Ok", "12", "1 3 3") + list_line("Short", "5", "1 4 3") +
-                              list_line("No Number", "x", "1 5 3");
-    ASSERT_EQ(read_list(lines), 5);
-    EXPECT_EQ(channels, 5);
+                              list_line("No Number", "x", "1 5 3") + list_line("Ctl\x01Inside", "6", "1 6 3");
+    ASSERT_EQ(read_list(lines), 6);
+    EXPECT_EQ(channels, 6);
     EXPECT_STREQ(sname[0], "07 Sample TV   ");
     EXPECT_STREQ(sname[1], "123Eighty Five ");
     EXPECT_STREQ(sname[2], "12 Twenty Chara");
     EXPECT_STREQ(sname[3], "05 Short       ");
     EXPECT_STREQ(sname[4], "00 No Number   ");
+    EXPECT_STREQ(sname[5], "06 Ctl\x01Inside  "); // a control byte inside the name stays
     EXPECT_EQ(tsi[0], 0x44d);
     EXPECT_EQ(sid[0], 0x6dca);
     EXPECT_EQ(oni[0], 1);
@@ -110,10 +111,11 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
     }
     ASSERT_EQ(read_list(lines), 64);
     EXPECT_EQ(lookup_name(0x00010001, 63u << 16), label("63 S63"));
+    EXPECT_EQ(lookup_name(0x00010001, 0u << 16), label("00 S0")); // the last entry's label spilled nowhere
     EXPECT_STREQ(lookup_name(0x00010001, 64u << 16), "not found");
 
     std::string longline = list_line("Long", "9", "2 2 2");
-    longline.insert(longline.size() - 1, 250, '.');           // 250 more bytes before its newline
+    longline.insert(longline.size() - 1, 4000, '.');          // 4000 more bytes before its newline
     const std::string next = list_line("Next", "8", "3 3 3"); // the line after it stays its own entry
     ASSERT_EQ(read_list(longline + next), 2);
     EXPECT_EQ(lookup_name(0x00020002, 0x00020000), label("09 Long"));
@@ -122,15 +124,18 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
 
 TEST(Services, ShortLinesNeverReadAnEarlierLine)
 {
-    const std::string lines =
-        list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") + std::string(40, ' ') + "\n";
-    ASSERT_EQ(read_list(lines), 3);
+    const std::string lines = list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") +
+                              std::string(40, ' ') + "\n" + list_line("One", "1", "abc");
+    ASSERT_EQ(read_list(lines), 4);
     EXPECT_STREQ(sname[1], "00 Tiny\n");
     EXPECT_EQ(tsi[1], 0);
     EXPECT_EQ(sid[1], 0);
     EXPECT_EQ(oni[1], 0);
     EXPECT_STREQ(sname[2], "00 Mid         ");
     EXPECT_EQ(tsi[2], 0);
+    EXPECT_EQ(tsi[3], 0xabc); // one identifier of three: the others stay 0
+    EXPECT_EQ(sid[3], 0);
+    EXPECT_EQ(oni[3], 0);
 }
 
 // A NUL byte in a line ends the name but hides none of the line's fields,
