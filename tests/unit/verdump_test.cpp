@@ -99,6 +99,13 @@ TEST(Services, LookupOnTheFullIdentifierRange)
 
     ASSERT_EQ(read_list(""), 0);
     EXPECT_STREQ(lookup_name(0, 0), "not found");
+
+    // A list that cannot be read leaves no entry of an earlier one.
+    ASSERT_EQ(read_list(lines), 4);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_services(temp_path("no such list").c_str()), -1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(lookup_name(0xFF01A001, 0x80010000), "not found");
 }
 
 TEST(Services, TableHolds64AndLongLinesAreOneEntry)
@@ -120,13 +127,24 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
     ASSERT_EQ(read_list(longline + next), 2);
     EXPECT_EQ(lookup_name(0x00020002, 0x00020000), label("09 Long"));
     EXPECT_EQ(lookup_name(0x00030003, 0x00030000), label("08 Next"));
+
+    // Lines of 199 bytes with the newline (the buffer's most) and of 200,
+    // whose newline is left over: each one entry, the next line its own.
+    for (const std::size_t bytes : {199, 200}) {
+        std::string full = list_line("Full", "7", "4 4 4");
+        full.insert(full.size() - 1, bytes - full.size(), ' ');
+        ASSERT_EQ(read_list(full + next), 2) << bytes << " bytes";
+        EXPECT_EQ(lookup_name(0x00040004, 0x00040000), label("07 Full")) << bytes << " bytes";
+        EXPECT_EQ(lookup_name(0x00030003, 0x00030000), label("08 Next")) << bytes << " bytes";
+    }
 }
 
 TEST(Services, ShortLinesNeverReadAnEarlierLine)
 {
     const std::string lines = list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") +
-                              std::string(40, ' ') + "\n" + list_line("One", "1", "abc");
-    ASSERT_EQ(read_list(lines), 4);
+                              std::string(40, ' ') + "\n" + list_line("One", "1", "abc") + "\n" +
+                              list_line("After", "2", "1 2 3");
+    ASSERT_EQ(read_list(lines), 6); // an empty line is an entry, and the list goes on
     EXPECT_STREQ(sname[1], "00 Tiny\n");
     EXPECT_EQ(tsi[1], 0);
     EXPECT_EQ(sid[1], 0);
