@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -71,15 +72,17 @@ TEST(Services, LabelsFromNumberAndName)
                                         "Eighty Five",
                                         "123", "1 2 3") +
                               list_line("Twenty Characters Ok", "12", "1 3 3") + list_line("Short", "5", "1 4 3") +
-                              list_line("No Number", "x", "1 5 3") + list_line("Ctl\x01Inside", "6", "1 6 3");
-    ASSERT_EQ(read_list(lines), 6);
-    EXPECT_EQ(channels, 6);
+                              list_line("No Number", "x", "1 5 3") + list_line("Ctl\x01Inside", "6", "1 6 3") +
+                              list_line("Number to column 101", "8" + std::string(63, ' ') + "z", "1 7 3");
+    ASSERT_EQ(read_list(lines), 7);
+    EXPECT_EQ(channels, 7);
     EXPECT_STREQ(sname[0], "07 Sample TV   ");
     EXPECT_STREQ(sname[1], "123Eighty Five ");
     EXPECT_STREQ(sname[2], "12 Twenty Chara");
     EXPECT_STREQ(sname[3], "05 Short       ");
     EXPECT_STREQ(sname[4], "00 No Number   ");
     EXPECT_STREQ(sname[5], "06 Ctl\x01Inside  "); // a control byte inside the name stays
+    EXPECT_EQ(sid[6], 7);                         // the identifiers from column 102, whatever is before
     EXPECT_EQ(tsi[0], 0x44d);
     EXPECT_EQ(sid[0], 0x6dca);
     EXPECT_EQ(oni[0], 1);
@@ -100,12 +103,26 @@ TEST(Services, LookupOnTheFullIdentifierRange)
     ASSERT_EQ(read_list(""), 0);
     EXPECT_STREQ(lookup_name(0, 0), "not found");
 
-    // A list that cannot be read leaves no entry of an earlier one.
+    // A shorter list, or one that cannot be read, leaves no entry of an earlier one.
+    ASSERT_EQ(read_list(lines), 4);
+    ASSERT_EQ(read_list(list_line("Alone", "5", "1 1 1")), 1);
+    EXPECT_STREQ(lookup_name(0xFF01A001, 0x80010000), "not found");
     ASSERT_EQ(read_list(lines), 4);
     testing::internal::CaptureStderr();
     EXPECT_EQ(read_services(temp_path("no such list").c_str()), -1);
     testing::internal::GetCapturedStderr();
     EXPECT_STREQ(lookup_name(0xFF01A001, 0x80010000), "not found");
+
+    // Read again and again under a low limit of open files: closed each time.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit few = old;
+    few.rlim_cur = 32;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    const std::string again = write_temp("again", lines);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_EQ(read_services(again.c_str()), 4) << "read " << i;
+    setrlimit(RLIMIT_NOFILE, &old);
 }
 
 TEST(Services, TableHolds64AndLongLinesAreOneEntry)
@@ -130,9 +147,9 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
 
     // Lines of 199 bytes with the newline (the buffer's most) and of 200,
     // whose newline is left over: each one entry, the next line its own.
+    // The last identifier's last digit is the line's last byte before the newline.
     for (const std::size_t bytes : {199, 200}) {
-        std::string full = list_line("Full", "7", "4 4 4");
-        full.insert(full.size() - 1, bytes - full.size(), ' ');
+        const std::string full = list_line("Full", "7", "4 4 " + std::string(bytes - 102 - 6, '0') + "4");
         ASSERT_EQ(read_list(full + next), 2) << bytes << " bytes";
         EXPECT_EQ(lookup_name(0x00040004, 0x00040000), label("07 Full")) << bytes << " bytes";
         EXPECT_EQ(lookup_name(0x00030003, 0x00030000), label("08 Next")) << bytes << " bytes";
