@@ -67,7 +67,7 @@ std::int32_t read_list(const std::string& text) { return read_services(write_tem
 
 TEST(Services, LabelsFromNumberAndName)
 {
-    const std::string lines = list_line("\x05Sample TV", "    7", "44d 6dca 1") +
+    const std::string lines = list_line("\x1fSample TV", "    7", "44d 6dca 1") +
                               list_line("\x85"
                                         "Eighty Five",
                                         "123", "1 2 3") +
@@ -144,6 +144,7 @@ TEST(Services, TableHolds64AndLongLinesAreOneEntry)
     ASSERT_EQ(read_list(longline + next), 2);
     EXPECT_EQ(lookup_name(0x00020002, 0x00020000), label("09 Long"));
     EXPECT_EQ(lookup_name(0x00030003, 0x00030000), label("08 Next"));
+    ASSERT_EQ(read_list(longline.substr(0, longline.size() - 1)), 1); // the last line, without its newline
 
     // Lines of 199 bytes with the newline (the buffer's most) and of 200,
     // whose newline is left over: each one entry, the next line its own.
@@ -160,14 +161,15 @@ TEST(Services, ShortLinesNeverReadAnEarlierLine)
 {
     const std::string lines = list_line("Full", "  42", "abc def 123") + "Tiny\n" + std::string("Mid") +
                               std::string(40, ' ') + "\n" + list_line("One", "1", "abc") + "\n" +
-                              list_line("After", "2", "1 2 3");
-    ASSERT_EQ(read_list(lines), 6); // an empty line is an entry, and the list goes on
+                              list_line("After", "2", "1 2 3") + list_line("No hex", "3", "zz");
+    ASSERT_EQ(read_list(lines), 7); // an empty line is an entry, and the list goes on
     EXPECT_STREQ(sname[1], "00 Tiny\n");
     EXPECT_EQ(tsi[1], 0);
     EXPECT_EQ(sid[1], 0);
     EXPECT_EQ(oni[1], 0);
     EXPECT_STREQ(sname[2], "00 Mid         ");
     EXPECT_EQ(tsi[2], 0);
+    EXPECT_EQ(tsi[6], 0);     // identifiers that do not scan stay 0
     EXPECT_EQ(tsi[3], 0xabc); // one identifier of three: the others stay 0
     EXPECT_EQ(sid[3], 0);
     EXPECT_EQ(oni[3], 0);
@@ -369,6 +371,22 @@ TEST(Report, UnreadableVersionsFileIsReported)
     testing::internal::CaptureStderr();
     EXPECT_EQ(read_versions("/tmp", buffer), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "/tmp: Is a directory\n");
+
+    // Read again and again under a low limit of open files, failing or not:
+    // closed each time.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit few = old;
+    few.rlim_cur = 32;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    const std::string file = write_temp("versions", std::string(72, 'v'));
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(read_versions(file.c_str(), buffer), 72) << "read " << i;
+        ASSERT_EQ(read_versions("/tmp", buffer), -1) << "read " << i;
+    }
+    testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_NOFILE, &old);
 }
 
 } // namespace
