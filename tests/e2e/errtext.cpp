@@ -19,11 +19,11 @@ int main(int argc, char** argv)
     static const struct {
         const char* name;
         int number;
-    } known[] = {{"ENOENT", ENOENT}, {"ENXIO", ENXIO}, {"EISDIR", EISDIR}, {"ENOSPC", ENOSPC},
-                 {"EBADF", EBADF},   {"EIO", EIO},     {"ENOMEM", ENOMEM}, {"ENODEV", ENODEV}};
+    } known[] = {{"ENOENT", ENOENT}, {"ENXIO", ENXIO},   {"EISDIR", EISDIR}, {"ENOSPC", ENOSPC}, {"EBADF", EBADF},
+                 {"EIO", EIO},       {"ENOMEM", ENOMEM}, {"ENODEV", ENODEV}, {"EFBIG", EFBIG}};
     for (const auto& e : known)
         if (argc == 2 && strcmp(argv[1], e.name) == 0)
             return puts(strerror(e.number)) < 0;
-    fprintf(stderr, "usage: errtext ENOENT|ENXIO|EISDIR|ENOSPC|EBADF|EIO|ENOMEM|ENODEV | errtext pauses UNITS\n");
+    fprintf(stderr, "usage: errtext ENOENT|ENXIO|EISDIR|ENOSPC|EBADF|EIO|ENOMEM|ENODEV|EFBIG | errtext pauses UNITS\n");
     return 2;
 }

@@ -46,6 +46,14 @@ for n in 1 38 76; do
     check "$n records to a full disk exit 1" test $? -eq 1
     check "$n records to a full disk say so" test "$(cat "$root/err")" = "stdout: $(errtext ENOSPC)"
 done
+# A file size limit that takes one byte: that byte is written, the next
+# write's failure is said (its signal ignored, as a shell's trap '' XFSZ does;
+# the message through a pipe, which the limit does not cut).
+example >"$versions"
+sim /bin/sh -c "trap '' XFSZ; exec prlimit --fsize=1 -- /opt/bin/verdump" 2>&1 >"$root/out" | cat >"$root/err"
+status=${PIPESTATUS[0]}
+check "a limit of one byte: status 1 ($status), one byte, and the limit said" \
+    eval '[ $status -eq 1 ] && [ "$(stat -c %s "$root/out")" = 1 ] && [ "$(cat "$root/err")" = "stdout: $(errtext EFBIG)" ]'
 
 : >"$versions"
 sim "$prog" >"$root/out" 2>"$root/err"
