@@ -106,8 +106,11 @@ targets() {
 files=$(cd "$top" && git ls-files -- "$@" | grep -E '\.(cpp|hpp)$' | sort)
 (cd "$top" && perl bench/mutants.pl $files) | awk '{ print NR "\t" $0 }' >"$work/mutants.tsv"
 if [ $mode = survivors ]; then
-    awk -F'\t' 'NR == FNR { if ($2 == "survived") s[$3 "\t" $5 "\t" $6] = 1; next }
-        ($2 "\t" $4 "\t" $5) in s' "$cache/last.tsv" "$work/mutants.tsv" >"$work/survivors.tsv"
+    # Those listed as equivalent need no second run.
+    awk -F'\t' 'FNR == 1 { f++ }
+        f == 1 { if ($0 !~ /^#/) eq[$1 "\t" $2 "\t" $3] = 1; next }
+        f == 2 { if ($2 == "survived" && !(($3 "\t" $5 "\t" $6) in eq)) s[$3 "\t" $5 "\t" $6] = 1; next }
+        ($2 "\t" $4 "\t" $5) in s' "$top/bench/mutation-equivalent.txt" "$cache/last.tsv" "$work/mutants.tsv" >"$work/survivors.tsv"
     mv "$work/survivors.tsv" "$work/mutants.tsv"
 fi
 total=$(wc -l <"$work/mutants.tsv")
