@@ -203,9 +203,10 @@ if [ $mode != score ]; then
     : >>"$work/results-0.tsv"
     if [ $mode = survivors ]; then
         # The new verdicts in place of the old, by file, operator and text.
+        cat "$work"/results-*.tsv >"$work/results.tsv"
         awk -F'\t' -v OFS='\t' 'NR == FNR { v[$3 "\t" $5 "\t" $6] = $2; next }
             { k = $3 "\t" $5 "\t" $6; if (k in v) $2 = v[k]; print }' \
-            "$work"/results-*.tsv "$cache/last.tsv" >"$work/merged.tsv"
+            "$work/results.tsv" "$cache/last.tsv" >"$work/merged.tsv"
         sort -t $'\t' -k3,3 -k1,1n "$work/merged.tsv" >"$cache/last.tsv.new"
     else
         # This run's files anew; the other files' verdicts stay as they were.
