@@ -50,10 +50,14 @@ done
 # write's failure is said (its signal ignored, as a shell's trap '' XFSZ does;
 # the message through a pipe, which the limit does not cut).
 example >"$versions"
-sim /bin/sh -c "trap '' XFSZ; exec prlimit --fsize=1 -- /opt/bin/verdump" 2>&1 >"$root/out" | cat >"$root/err"
-status=${PIPESTATUS[0]}
-check "a limit of one byte: status 1 ($status), one byte, and the limit said" \
-    eval '[ $status -eq 1 ] && [ "$(stat -c %s "$root/out")" = 1 ] && [ "$(cat "$root/err")" = "stdout: $(errtext EFBIG)" ]'
+if [ "$endian" = little ]; then
+    sim /bin/sh -c "trap '' XFSZ; exec prlimit --fsize=1 -- /opt/bin/verdump" 2>&1 >"$root/out" | cat >"$root/err"
+    status=${PIPESTATUS[0]}
+    check "a limit of one byte: status 1 ($status), one byte, and the limit said" \
+        eval '[ $status -eq 1 ] && [ "$(stat -c %s "$root/out")" = 1 ] && [ "$(cat "$root/err")" = "stdout: $(errtext EFBIG)" ]'
+else
+    echo "skipped: the file size limit is set in the simulated receiver's shell, which runs no MIPS program"
+fi
 
 : >"$versions"
 sim "$prog" >"$root/out" 2>"$root/err"
