@@ -204,7 +204,7 @@ if [ $mode != score ]; then
     if [ $mode = survivors ]; then
         # The new verdicts in place of the old, by file, operator and text.
         cat "$work"/results-*.tsv >"$work/results.tsv"
-        awk -F'\t' -v OFS='\t' 'NR == FNR { v[$3 "\t" $5 "\t" $6] = $2; next }
+        awk -F'\t' -v OFS='\t' 'FILENAME == ARGV[1] { v[$3 "\t" $5 "\t" $6] = $2; next }
             { k = $3 "\t" $5 "\t" $6; if (k in v) $2 = v[k]; print }' \
             "$work/results.tsv" "$cache/last.tsv" >"$work/merged.tsv"
         sort -t $'\t' -k3,3 -k1,1n "$work/merged.tsv" >"$cache/last.tsv.new"
