@@ -65,6 +65,30 @@ std::string label(const std::string& text) { return (text + std::string(15, ' ')
 
 std::int32_t read_list(const std::string& text) { return read_services(write_temp("list", text).c_str()); }
 
+// A limit of 32 open files while it lives, so that 40 reads that each left
+// a file open would run out; the old limit back after.
+class FewOpenFiles {
+    rlimit old{};
+
+  public:
+    bool set = false;
+    FewOpenFiles()
+    {
+        if (getrlimit(RLIMIT_NOFILE, &old) != 0)
+            return;
+        rlimit few = old;
+        few.rlim_cur = 32;
+        set = setrlimit(RLIMIT_NOFILE, &few) == 0;
+    }
+    FewOpenFiles(const FewOpenFiles&) = delete;
+    FewOpenFiles& operator=(const FewOpenFiles&) = delete;
+    ~FewOpenFiles()
+    {
+        if (set)
+            setrlimit(RLIMIT_NOFILE, &old);
+    }
+};
+
 TEST(Services, LabelsFromNumberAndName)
 {
     const std::string lines = list_line("\x1fSample TV", "    7", "44d 6dca 1") +
@@ -114,15 +138,11 @@ TEST(Services, LookupOnTheFullIdentifierRange)
     EXPECT_STREQ(lookup_name(0xFF01A001, 0x80010000), "not found");
 
     // Read again and again under a low limit of open files: closed each time.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
-    rlimit few = old;
-    few.rlim_cur = 32;
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    const FewOpenFiles limit;
+    ASSERT_TRUE(limit.set);
     const std::string again = write_temp("again", lines);
     for (int i = 0; i < 40; ++i)
         ASSERT_EQ(read_services(again.c_str()), 4) << "read " << i;
-    setrlimit(RLIMIT_NOFILE, &old);
 }
 
 TEST(Services, TableHolds64AndLongLinesAreOneEntry)
@@ -374,11 +394,8 @@ TEST(Report, UnreadableVersionsFileIsReported)
 
     // Read again and again under a low limit of open files, failing or not:
     // closed each time.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
-    rlimit few = old;
-    few.rlim_cur = 32;
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    const FewOpenFiles limit;
+    ASSERT_TRUE(limit.set);
     const std::string file = write_temp("versions", std::string(72, 'v'));
     testing::internal::CaptureStderr();
     for (int i = 0; i < 40; ++i) {
@@ -386,7 +403,6 @@ TEST(Report, UnreadableVersionsFileIsReported)
         ASSERT_EQ(read_versions("/tmp", buffer), -1) << "read " << i;
     }
     testing::internal::GetCapturedStderr();
-    setrlimit(RLIMIT_NOFILE, &old);
 }
 
 } // namespace
