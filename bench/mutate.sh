@@ -3,9 +3,11 @@
 # catches. It plants one fault at a time (bench/mutants.pl lists them, every
 # operator at every site, in a fixed order) in a copy of the tree, rebuilds
 # and runs only the tests that can see the changed file, and puts the line
-# back. A mutant the tests catch is killed (a timeout counts: the test saw a
-# hang); one that does not build is left out; one they miss survives, unless
-# bench/mutation-equivalent.txt lists it as equivalent, with its reason.
+# back. Each group of tests is run once on the unmutated tree first, and
+# the run stops if one fails there. A mutant the tests catch is killed (a
+# timeout counts: the test saw a hang); one that does not build is left
+# out; one they miss survives, unless bench/mutation-equivalent.txt lists
+# it as equivalent, with its reason.
 #   bench/mutate.sh [-j WORKERS] [-r | -s] [PATH...]
 #     (default: 2 workers, every folder it covers)
 # Prints the score per folder and every survivor (FILE:LINE, the operator,
@@ -78,6 +80,10 @@ tests() {
         splash/picture.hpp) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync,picenc_errors,tool_options" ;;
         splash/*) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
         verdump/*) echo "native:verdump_test,verdump_e2e asan:verdump_test" ;; # the sanitizer sees a store past a table
+        tools/picture/drawsplash.cpp) echo "native:picenc_errors,tool_options" ;;
+        tools/picture/mkpictures.cpp) echo "native:picenc_errors,tool_options" ;;
+        tools/picture/paintpic.cpp | tools/sim/fbshot.cpp) echo "native:tool_options" ;;
+        tools/picture/picenc.cpp) echo "native:picenc_errors,pic_in_sync,tool_options" ;;
         tools/picture/*) echo "native:encode_test,picenc_errors,pic_in_sync,tool_options" ;;
         tools/sim/*) echo "native:encode_test,tool_options" ;;
     esac
@@ -151,11 +157,29 @@ limited() {
     return $status
 }
 
+# build_group TREE PRESET:TEST,TEST...: what the group's tests run, rebuilt.
+build_group() {
+    local list=${2#*:}
+    # shellcheck disable=SC2046 # the targets are words
+    (cd "$1" && cmake --build --preset "${2%%:*}" -j 1 --target $(targets ${list//,/ }) >/dev/null 2>&1)
+}
+
+# run_group TREE PRESET:TEST,TEST...: the group's tests, built, in TREE.
+run_group() {
+    local preset=${2%%:*} list=${2#*:}
+    if [ "$list" = target_cost ]; then
+        limited "$1" 60 bash bench/target_cost.sh --check
+    else
+        limited "$1" 40 ctest --preset "$preset" -R "^(${list//,/|})\$" --timeout 30 --stop-on-failure
+    fi
+}
+
 # worker I: its own tree and builds, kept in the cache from run to run;
 # takes every WORKERS-th mutant from I.
 worker() {
     local i=$1
-    local tree=$cache/tree-$i id file line op mutated preset list verdict
+    local tree=$cache/tree-$i id file line op mutated preset verdict
+    local -A passed
     mkdir -p "$tree" && sync_tree "$tree" || return 1
     rm -f "$tree"/build/*/.built # each preset brought up to date once
     while IFS=$'\t' read -r id file line op mutated; do
@@ -170,21 +194,23 @@ worker() {
                     >"$work/build-$i.log" 2>&1 || { tail -20 "$work/build-$i.log" >&2; echo "mutate: worker $i cannot build $p" >&2; return 1; }
             done
         done
+        # And each group of tests, once, on the unmutated tree: a test that
+        # fails there (a tool missing on this machine) would kill every mutant.
+        for group in $(tests "$file" "$line"); do
+            [ -n "${passed[$group]:-}" ] && continue
+            { build_group "$tree" "$group" && run_group "$tree" "$group"; } ||
+                { echo "mutate: $group fails on the unmutated tree" >&2; return 1; }
+            passed[$group]=1
+        done
         cp "$tree/$file" "$work/orig-$i"
         MUTATED=$mutated perl -i -pe 'if ($. == '"$line"') { $_ = $ENV{MUTATED} . "\n" }' "$tree/$file"
         verdict=survived
         for group in $(tests "$file" "$line"); do
-            preset=${group%%:*} list=${group#*:}
-            # shellcheck disable=SC2046 # the targets are words
-            if ! (cd "$tree" && cmake --build --preset $preset -j 1 --target $(targets ${list//,/ }) >/dev/null 2>&1); then
+            if ! build_group "$tree" "$group"; then
                 [ $verdict = survived ] && verdict=unbuilt
                 break
             fi
-            if [ "$list" = target_cost ]; then
-                limited "$tree" 60 bash bench/target_cost.sh --check
-            else
-                limited "$tree" 40 ctest --preset $preset -R "^(${list//,/|})\$" --timeout 30 --stop-on-failure
-            fi || { verdict=killed; break; }
+            run_group "$tree" "$group" || { verdict=killed; break; }
         done
         cp "$work/orig-$i" "$tree/$file"
         printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$verdict" "$file" "$line" "$op" "$mutated" >>"$work/results-$i.tsv"
