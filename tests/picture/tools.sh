@@ -5,7 +5,8 @@
 # orders; picenc --words; paintpic into memory (-m) and into the simulated
 # receiver's screen, at its size limit and one past it; that picenc, fbshot
 # and paintpic leave the file they replace as it was when the disk refuses
-# the write, and replace what they are given as cp does; mksample's folders.
+# the write, and replace what they are given as cp does; mksample's folders;
+# the pictures drawsplash and mkpictures draw; the command lines refused.
 #   tests/picture/tools.sh TOOLS-FOLDER    (build/native/tools)
 set -u
 bin=$(realpath "$1")
@@ -87,6 +88,22 @@ check "picenc --words writes the words big-endian (first word 0x0000e57e)" \
     test "$(od -An -tx1 -N4 "$tmp/ours.words" | tr -d ' ')" = 0000e57e
 check "and all of them, end word last ($(stat -c %s "$tmp/ours.words") bytes)" \
     test "$(stat -c %s "$tmp/ours.words")" -eq 20812 -a "$(tail -c 4 "$tmp/ours.words" | od -An -tx1 | tr -d ' ')" = 00000000
+
+# The pictures drawn by program, pixel for pixel those the figures were
+# measured on: picture | PNG colour type (2 RGB, 6 with alpha) | MD5 of its RGBA pixels
+mkdir "$tmp/made" && "$bin/mkpictures" "$tmp/made" && cp "$tmp/ours.png" "$tmp/made/ours.png"
+while read -r name type sum; do
+    got="$(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
+    check "$name.png: $got" test "$got" = "$type $sum"
+done <<'TABLE'
+ours 2 284262123d7d69fe9b5507620a6d30a2
+noise 2 aedd61c457132871ee7f3d33b786e6b0
+gradient 2 132f62f898d4721f7e7b5460ba7a7a4c
+logo 2 cbd5801589b552403aa906dfae49aee6
+logo-alpha 6 a901e6862feeb86dd691fad059c925e4
+photo 2 7b6ad976879a6fee8bde168e7f9d8887
+holes 6 b8186501091b05037f79305b0c6f6463
+TABLE
 
 # paintpic: a picture file painted by the painter, into memory and into the screen.
 "$bin/paintpic" -m "$tmp/ours.words" "$tmp/ours.fb" >"$tmp/said"
@@ -192,4 +209,30 @@ check "mksample makes the folders of a new root" \
 status=$?
 check "and says which folder it cannot make (status $status): $(cat "$tmp/err")" \
     eval "[ $status -eq 1 ] && grep -q '^mksample: $tmp/file/pvr/SERVICES: ' '$tmp/err'"
+
+# The command lines the tools refuse: arguments | status | what they say
+while IFS='|' read -r args status said; do
+    [ -n "$args" ] || continue
+    # shellcheck disable=SC2086 # the arguments are words
+    "$bin/"$args >/dev/null 2>"$tmp/err"
+    got=$?
+    check "$args: status $status, $(head -1 "$tmp/err")" eval '[ $got -eq $status ] && head -1 "$tmp/err" | grep -q -- "$said"'
+done <<TABLE
+mkpictures|2|^usage: mkpictures FOLDER$
+mkpictures $tmp/made $tmp/made|2|^usage: mkpictures
+mkpictures $tmp/none|1|^mkpictures: .*$tmp/none/noise.png
+drawsplash|2|^usage: drawsplash OUTPUT.png$
+drawsplash $tmp/none/ours.png|1|^drawsplash: .*$tmp/none/ours.png
+fbshot -b $tmp/mips.fb|2|^usage: fbshot
+fbshot -b $tmp/mips.fb $tmp/shot.png $tmp/more.png|2|^usage: fbshot
+fbshot -x $tmp/mips.fb $tmp/shot.png|2|^usage: fbshot
+fbshot -b $tmp/none.fb $tmp/shot.png|1|^fbshot: $tmp/none.fb: No such file or directory$
+fbshot -b $tmp/mips.fb $tmp/none/shot.png|1|^fbshot: .*$tmp/none/shot.png
+paintpic|2|^usage: paintpic PICTURE.words
+paintpic -m $tmp/ours.words|2|^usage: paintpic
+paintpic -x $tmp/ours.words $tmp/out.fb|2|^usage: paintpic
+paintpic -m $tmp/none.words $tmp/out.fb|1|^paintpic: $tmp/none.words: No such file or directory$
+paintpic -m $tmp/ours.words $tmp/none/out.fb|1|^paintpic: .*$tmp/none/out.fb
+mksample|2|^usage: mksample ROOT$
+TABLE
 finish
