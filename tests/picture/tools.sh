@@ -17,13 +17,9 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 words=207360 # a field
 
-# repeat HEX COUNT: the 4 bytes HEX (8 hex digits) COUNT times.
-repeat() {
-    local n=1
-    printf "$(sed 's/../\\x&/g' <<<"$1")" >"$tmp/rep"
-    while [ $n -lt "$2" ]; do cat "$tmp/rep" "$tmp/rep" >"$tmp/rep2" && mv "$tmp/rep2" "$tmp/rep"; n=$((n * 2)); done
-    head -c $(($2 * 4)) "$tmp/rep"
-}
+# repeat HEX COUNT [HEX COUNT...]: the 4 bytes HEX (8 hex digits) COUNT
+# times, then the next.
+repeat() { perl -e 'while (@ARGV) { print pack("H8", shift) x shift }' "$@"; }
 # One frame, mostly a MIPS program's: the upper field 0xFF112233 big-endian,
 # the lower field blank but its first word 0xFF445566 little-endian.
 { repeat ff112233 $words; printf '\x66\x55\x44\xff'; head -c $((words * 4 - 4)) /dev/zero; } >"$tmp/mips.fb"
@@ -65,8 +61,8 @@ check "a screen of random bytes gets no warning" test "$(grep -c warning "$tmp/e
 # (each run followed by one big-endian word): K | N | warned (1) or not (0).
 while IFS='|' read -r k n warned; do
     [ -n "$k" ] || continue
-    { for ((r = 0; r < n; r++)); do repeat 665544ff "$k"; repeat ff112233 1; done
-        repeat ff112233 $((2 * words - n * (k + 1))); } >"$tmp/drawn.fb"
+    # shellcheck disable=SC2046 # the runs are words
+    repeat $(for ((r = 0; r < n; r++)); do echo 665544ff "$k" ff112233 1; done) ff112233 $((2 * words - n * (k + 1))) >"$tmp/drawn.fb"
     "$bin/fbshot" "$tmp/drawn.fb" "$tmp/shot.png" 2>"$tmp/err"
     check "$n runs of $k little-endian words on a MIPS screen: warned $warned" test "$(grep -c warning "$tmp/err")" = "$warned"
 done <<'TABLE'
@@ -150,6 +146,23 @@ for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb
         eval "[ $status -eq 1 ] && grep -q 'File too large' '$tmp/err'"
 done
 check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
+# The calls that make a replacement lasting, failing (strace's fault
+# injection): fault | status | what fbshot says | the file after, old or new
+"$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/new.png" 2>/dev/null
+while IFS='|' read -r fault status said after; do
+    cp "$tmp/before/screen.png" "$tmp/out/screen.png"
+    strace -f -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
+    got=$?
+    [ "$after" = old ] && want=$tmp/before/screen.png || want=$tmp/new.png
+    check "fbshot with $fault: status $status, $after file, no temporary file: $(grep -v warning "$tmp/err")" \
+        eval '[ $got -eq $status ] && grep -q -- "$said" "$tmp/err" && cmp -s "$want" "$tmp/out/screen.png" &&
+            [ -z "$(ls -A "$tmp/out" | grep "^\.")" ]'
+done <<TABLE
+fsync:error=EIO:when=1|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
+rename,renameat,renameat2:error=EXDEV|1|^fbshot: $tmp/out/screen.png: Invalid cross-device link$|old
+fsync:error=EIO:when=2|1|^fbshot: $tmp/out/: Input/output error$|new
+fsync:error=EINVAL:when=2|0||new
+TABLE
 
 # What the tools replace, as cp treats it: a link's target (the link stays),
 # the file's mode (and owner, as root); a FIFO and an open file of /proc
@@ -176,12 +189,13 @@ check "picenc writes /dev/stdout through" eval '[ -L /dev/stdout ] && [ "$(cat p
 check "and no temporary file is left" test -z "$(ls -A | grep '^\.')"
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
-    chmod 755 "$tmp" "$tmp/out"
+    # a copy the user can reach, wherever the build is
+    cp "$bin/fbshot" "$tmp/fbshot" && chmod 755 "$tmp" "$tmp/out" "$tmp/fbshot"
     mkdir shut && cp "$tmp/before/screen.png" shut/screen.png && chown 65534 shut/screen.png && chmod 755 shut
-    nobody "$bin/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
+    nobody "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
     check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
         eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
-    nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$bin/fbshot" "$tmp/mips.fb" >nobody-stdout.png
+    nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
     check "an ordinary user's /dev/stdout is written through" cmp -s nobody-stdout.png "$tmp/want.png"
 fi
 for stop in TERM INT HUP; do
