@@ -61,7 +61,7 @@ folder() {
         *) dirname "$1" ;;
     esac
 }
-# tests FILE LINE: where the tests that can see the line run, fastest first:
+# tests FILE LINE: where the tests that can see the line run, the likeliest to fail first:
 # PRESET:TEST,TEST... groups, one after the other. The receiver's
 # target_cost is the cost meter's check (bench/target_cost.sh --check).
 tests() {
@@ -80,8 +80,7 @@ tests() {
         splash/picture.hpp) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync,picenc_errors,tool_options" ;;
         splash/*) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
         verdump/*) echo "native:verdump_test,verdump_e2e asan:verdump_test" ;; # the sanitizer sees a store past a table
-        tools/picture/drawsplash.cpp) echo "native:picenc_errors,tool_options" ;;
-        tools/picture/mkpictures.cpp) echo "native:picenc_errors,tool_options" ;;
+        tools/picture/drawsplash.cpp | tools/picture/mkpictures.cpp) echo "native:tool_options,picenc_errors" ;;
         tools/picture/paintpic.cpp | tools/sim/fbshot.cpp) echo "native:tool_options" ;;
         tools/picture/picenc.cpp) echo "native:picenc_errors,pic_in_sync,tool_options" ;;
         tools/picture/*) echo "native:encode_test,picenc_errors,pic_in_sync,tool_options" ;;

@@ -86,19 +86,21 @@ check "and all of them, end word last ($(stat -c %s "$tmp/ours.words") bytes)" \
     test "$(stat -c %s "$tmp/ours.words")" -eq 20812 -a "$(tail -c 4 "$tmp/ours.words" | od -An -tx1 | tr -d ' ')" = 00000000
 
 # The pictures drawn by program, pixel for pixel those the figures were
-# measured on: picture | PNG colour type (2 RGB, 6 with alpha) | MD5 of its RGBA pixels
-mkdir "$tmp/made" && "$bin/mkpictures" "$tmp/made" && cp "$tmp/ours.png" "$tmp/made/ours.png"
-while read -r name type sum; do
-    got="$(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
-    check "$name.png: $got" test "$got" = "$type $sum"
+# measured on, made under umask 027 with 8 open files at most (a descriptor
+# kept for each picture would run out): picture | mode | PNG colour type (2
+# RGB, 6 with alpha) | MD5 of its RGBA pixels
+mkdir "$tmp/made" && (umask 027 && ulimit -n 8 && "$bin/mkpictures" "$tmp/made" && "$bin/drawsplash" "$tmp/made/ours.png")
+while read -r name mode type sum; do
+    got="$(stat -c %a "$tmp/made/$name.png") $(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
+    check "$name.png: $got" test "$got" = "$mode $type $sum"
 done <<'TABLE'
-ours 2 284262123d7d69fe9b5507620a6d30a2
-noise 2 aedd61c457132871ee7f3d33b786e6b0
-gradient 2 132f62f898d4721f7e7b5460ba7a7a4c
-logo 2 cbd5801589b552403aa906dfae49aee6
-logo-alpha 6 a901e6862feeb86dd691fad059c925e4
-photo 2 7b6ad976879a6fee8bde168e7f9d8887
-holes 6 b8186501091b05037f79305b0c6f6463
+ours 640 2 284262123d7d69fe9b5507620a6d30a2
+noise 640 2 aedd61c457132871ee7f3d33b786e6b0
+gradient 640 2 132f62f898d4721f7e7b5460ba7a7a4c
+logo 640 2 cbd5801589b552403aa906dfae49aee6
+logo-alpha 640 6 a901e6862feeb86dd691fad059c925e4
+photo 640 2 7b6ad976879a6fee8bde168e7f9d8887
+holes 640 6 b8186501091b05037f79305b0c6f6463
 TABLE
 
 # paintpic: a picture file painted by the painter, into memory and into the screen.
@@ -177,6 +179,26 @@ cp "$tmp/before/screen.png" real.png && chmod 640 real.png && ln -s real.png lin
 check "a link's target is replaced and the link stays" eval '[ -L link.png ] && cmp -s real.png "$tmp/want.png"'
 check "the file keeps its mode ($(stat -c %a real.png))" test "$(stat -c %a real.png)" = 640
 [ "$(id -u)" -eq 0 ] && check "and its owner ($(stat -c %u real.png))" test "$(stat -c %u real.png)" = 65534
+# Links as the system follows them: how they are made | the path given | the
+# file that gets the picture, or "refused" (no file gets it)
+while IFS='|' read -r made path file; do
+    rm -rf links && mkdir -p links/sub && (cd links && eval "$made")
+    "$bin/fbshot" -b "$tmp/mips.fb" "links/$path" 2>"$tmp/err"
+    got=$?
+    if [ "$file" = refused ]; then
+        check "$path, $made: refused: $(cat "$tmp/err")" eval '[ $got -eq 1 ] && grep -q "links/$path: Too many levels of symbolic links" "$tmp/err" &&
+            [ -z "$(find links -type f -size +0)" ]'
+    else
+        check "$path, $made: $file gets the picture, the link stays" eval 'cmp -s "links/$file" "$tmp/want.png" && [ -L "links/$path" ]'
+    fi
+done <<'TABLE'
+ln -s ../real.png sub/link.png; : >real.png|sub/link.png|real.png
+ln -s "$PWD/real.png" sub/link.png; : >real.png|sub/link.png|real.png
+ln -s link2.png link.png; ln -s sub/real.png link2.png; : >sub/real.png|link.png|sub/real.png
+for i in $(seq 40); do ln -s l$i l$((i - 1)); done; : >l40|l0|l40
+for i in $(seq 41); do ln -s l$i l$((i - 1)); done; : >l41|l0|refused
+ln -s b a; ln -s a b|a|refused
+TABLE
 mkfifo fifo && { cat fifo >from-fifo.png & }
 "$bin/fbshot" -b "$tmp/mips.fb" fifo 2>/dev/null
 wait
@@ -184,6 +206,9 @@ check "a FIFO is written through" eval '[ -p fifo ] && cmp -s from-fifo.png "$tm
 ln -s /proc/self/fd/1 to-stdout
 "$bin/fbshot" -b "$tmp/mips.fb" to-stdout 2>/dev/null | cat >from-stdout.png
 check "an open file of /proc is written through (a pipe here)" eval '[ -L to-stdout ] && cmp -s from-stdout.png "$tmp/want.png"'
+head -c 3000000 /dev/urandom >long.png
+"$bin/fbshot" -b "$tmp/mips.fb" /dev/stdout 1<>long.png 2>/dev/null
+check "a longer file open as standard output is emptied first" cmp -s long.png "$tmp/want.png"
 "$bin/picenc" "$tmp/ours.png" /dev/stdout 2>/dev/null | grep -c '^constexpr std::uint32_t pic' >picenc.count
 check "picenc writes /dev/stdout through" eval '[ -L /dev/stdout ] && [ "$(cat picenc.count)" = 1 ]'
 check "and no temporary file is left" test -z "$(ls -A | grep '^\.')"
@@ -202,7 +227,7 @@ for stop in TERM INT HUP; do
     # The tool is held in its flush to the disk, and stopped there; SIGINT
     # as a terminal's Ctrl-C finds it, not ignored as a background job's.
     ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV' \
-        strace -f -o /dev/null -e inject=fsync:delay_enter=1000000 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
+        strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
     tracer=$!
     for ((i = 0; i < 100; i++)); do
         [ -n "$(ls -A | grep '^\.stopped')" ] && break
@@ -212,6 +237,16 @@ for stop in TERM INT HUP; do
     wait $tracer 2>/dev/null
     check "fbshot stopped by SIG$stop leaves no temporary file nor a file" test -z "$(ls -A | grep stopped)"
 done
+# Under nohup, SIGHUP stays ignored and the picture is written.
+(trap '' HUP && exec strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" kept.png 2>/dev/null) &
+tracer=$!
+for ((i = 0; i < 100; i++)); do
+    [ -n "$(ls -A | grep '^\.kept')" ] && break
+    sleep 0.05
+done
+pkill -HUP -P $tracer -x fbshot
+wait $tracer 2>/dev/null
+check "fbshot under nohup goes on after SIGHUP" cmp -s kept.png "$tmp/want.png"
 cd "$tmp" || exit 1
 
 # mksample into a folder that simrx has not laid out: it makes the folders.

@@ -91,6 +91,10 @@ bool new_file::open(const char* path, std::string& why)
     path_ = path;
     struct stat named {};
     const bool exists = stat(path, &named) == 0;
+    if (!exists && errno == ELOOP) { // links that never end, or more than the system follows
+        why = reason(path_);
+        return false;
+    }
     bool through_proc = false;
     target_ = link_target(path_, through_proc);
     if ((exists && !S_ISREG(named.st_mode)) || through_proc) {

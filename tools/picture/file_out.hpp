@@ -5,7 +5,8 @@
 //   temporary file beside it, renamed over it only once every write, the
 //   flush to the disk and the close have succeeded, and the folder synced;
 //   the new file keeps the old one's mode, and its owner where the user may
-//   set it. A symlink's target is replaced and the link stays.
+//   set it. A symlink's target is replaced and the link stays; links that
+//   never end, or more than the system follows (40), are refused.
 // - a file the user may write in a folder they may not: its whole content
 //   is made in a temporary file elsewhere first, then written in place.
 // - anything else (a character device, a FIFO, a socket, /dev/stdout) is
