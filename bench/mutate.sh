@@ -24,6 +24,7 @@
 # check over 60 s count as a hang, and so as caught.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
+export RX_FIRST_FAILURE=1 # a test script stops at its first failed check
 . "$top/tests/lib.sh"
 workers=2 mode=all
 while getopts "j:rs" opt; do

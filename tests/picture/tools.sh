@@ -27,7 +27,7 @@ repeat() { perl -e 'while (@ARGV) { print pack("H8", shift) x shift }' "$@"; }
 { repeat ff112233 $words; repeat 665544ff $words; } >"$tmp/mixed.fb"
 px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
 
-# fbshot: options | frame | pixel | colour | what it says (a pattern, or -)
+# fbshot: options | frame | pixel | colour | what it says (a pattern, or - for nothing)
 while IFS='|' read -r options frame at colour said; do
     [ -n "$frame" ] || continue
     # shellcheck disable=SC2086 # the options are words
@@ -35,7 +35,11 @@ while IFS='|' read -r options frame at colour said; do
     status=$?
     got=$(px "$tmp/shot.png" "$at" 2>/dev/null)
     check "fbshot ${options:-(no option)} $frame: pixel $at is $colour ($got)" test $status -eq 0 -a "$got" = "$colour"
-    [ "$said" = - ] || check "fbshot ${options:-(no option)} $frame says: $said" grep -q -- "$said" "$tmp/err"
+    if [ "$said" = - ]; then
+        check "fbshot ${options:-(no option)} $frame says nothing" test ! -s "$tmp/err"
+    else
+        check "fbshot ${options:-(no option)} $frame says: $said" grep -q -- "$said" "$tmp/err"
+    fi
 done <<'TABLE'
 -b|mips.fb|0,0|112233|-
 -b|mips.fb|0,1|5544FF|-
@@ -283,5 +287,6 @@ paintpic -x $tmp/ours.words $tmp/out.fb|2|^usage: paintpic
 paintpic -m $tmp/none.words $tmp/out.fb|1|^paintpic: $tmp/none.words: No such file or directory$
 paintpic -m $tmp/ours.words $tmp/none/out.fb|1|^paintpic: .*$tmp/none/out.fb
 mksample|2|^usage: mksample ROOT$
+picenc -x.png out.cpp|1|^picenc: -x.png: No such file or directory$
 TABLE
 finish
