@@ -112,6 +112,11 @@ TABLE
 check "paintpic -m paints the whole screen" grep -q '5203 words, 414720 pixels painted' "$tmp/said"
 "$bin/fbshot" -n "$tmp/ours.fb" "$tmp/ours.shot.png" 2>/dev/null
 check "and the screen is the picture" test "$(compare -metric AE "$tmp/ours.png" "$tmp/ours.shot.png" null: 2>&1)" = 0
+"$bin/picenc" --words "$tmp/made/holes.png" "$tmp/holes.words" >/dev/null
+"$bin/paintpic" -m "$tmp/holes.words" "$tmp/holes.fb" >/dev/null
+"$bin/fbshot" -n "$tmp/holes.fb" "$tmp/holes.shot.png" 2>/dev/null
+got="$(px "$tmp/holes.shot.png" 0,0) $(px "$tmp/holes.shot.png" 1,0)"
+check "a transparent pixel is left as the screen held it, the next is painted ($got)" test "$got" = "000000 7ACBDA"
 if "$top/tools/sim/simrx" -c 2>/dev/null; then
     mkdir -p "$tmp/root/tmp" && cp "$tmp/ours.words" "$tmp/root/tmp/"
     "$top/tools/sim/simrx" -r "$tmp/root" "$bin/paintpic" /tmp/ours.words
@@ -131,7 +136,9 @@ while IFS='|' read -r bytes status message; do
 done <<TABLE
 $((max * 4))|0|
 $((max * 4 + 4))|1|the picture is larger than the 829441 words (3317764 bytes)
+$((max * 4 + 1))|1|the picture is larger than the 829441 words
 5|1|ends inside a word
+3|1|ends inside a word
 0|1|holds no picture
 TABLE
 
@@ -168,6 +175,7 @@ fsync:error=EIO:when=1|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
 rename,renameat,renameat2:error=EXDEV|1|^fbshot: $tmp/out/screen.png: Invalid cross-device link$|old
 fsync:error=EIO:when=2|1|^fbshot: $tmp/out/: Input/output error$|new
 fsync:error=EINVAL:when=2|0||new
+fcntl:error=EBADF|1|^fbshot: $tmp/out/screen.png: Bad file descriptor$|old
 TABLE
 
 # What the tools replace, as cp treats it: a link's target (the link stays),
@@ -210,6 +218,10 @@ check "a FIFO is written through" eval '[ -p fifo ] && cmp -s from-fifo.png "$tm
 ln -s /proc/self/fd/1 to-stdout
 "$bin/fbshot" -b "$tmp/mips.fb" to-stdout 2>/dev/null | cat >from-stdout.png
 check "an open file of /proc is written through (a pipe here)" eval '[ -L to-stdout ] && cmp -s from-stdout.png "$tmp/want.png"'
+strace -f -o /dev/null -e inject=fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2>"$tmp/err"
+got=$?
+check "and a stream that cannot be made of it is said ($(cat "$tmp/err"))" \
+    eval '[ $got -eq 1 ] && grep -qx "fbshot: to-stdout: Bad file descriptor" "$tmp/err"'
 head -c 3000000 /dev/urandom >long.png
 "$bin/fbshot" -b "$tmp/mips.fb" /dev/stdout 1<>long.png 2>/dev/null
 check "a longer file open as standard output is emptied first" cmp -s long.png "$tmp/want.png"
@@ -224,6 +236,20 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     nobody "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
     check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
         eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
+    # The same with a call failing: fault | status | what fbshot says (- for
+    # nothing, and the file written)
+    while IFS='|' read -r fault status said; do
+        cp "$tmp/before/screen.png" shut/screen.png
+        strace -f -o /dev/null -e inject="$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
+            "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
+        got=$?
+        check "in place with $fault: status $status, $(cat "$tmp/err")" eval '[ $got -eq $status ] &&
+            if [ "$said" = - ]; then [ ! -s "$tmp/err" ] && cmp -s shut/screen.png "$tmp/want.png"; else grep -q -- "$said" "$tmp/err"; fi'
+    done <<TABLE
+write:error=EINTR:when=2|0|-
+write:error=ENOSPC:when=2|1|^fbshot: shut/screen.png: .*No space left on device
+fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
+TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
     check "an ordinary user's /dev/stdout is written through" cmp -s nobody-stdout.png "$tmp/want.png"
 fi
