@@ -160,8 +160,13 @@ for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb
 done
 check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
 # The calls that make a replacement lasting, failing (strace's fault
-# injection): fault | status | what fbshot says | the file after, old or new
+# injection): fault | status | what fbshot says | the file after, old or new.
+# A folder that refuses the temporary file (read-only, or not the user's to
+# write) has the file written in place; a full one fails.
 "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/new.png" 2>/dev/null
+# the temporary file's open, by its number among the calls of openat
+beside=$(strace -f -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null |
+    awk '/openat\(/ { n++ } /\/\.screen\.png\./ { print n; exit }')
 while IFS='|' read -r fault status said after; do
     cp "$tmp/before/screen.png" "$tmp/out/screen.png"
     strace -f -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
@@ -176,6 +181,9 @@ rename,renameat,renameat2:error=EXDEV|1|^fbshot: $tmp/out/screen.png: Invalid cr
 fsync:error=EIO:when=2|1|^fbshot: $tmp/out/: Input/output error$|new
 fsync:error=EINVAL:when=2|0||new
 fcntl:error=EBADF|1|^fbshot: $tmp/out/screen.png: Bad file descriptor$|old
+openat:error=ENOSPC:when=$beside|1|^fbshot: $tmp/out/screen.png: No space left on device$|old
+openat:error=EROFS:when=$beside|0||new
+openat:error=EPERM:when=$beside|0||new
 TABLE
 
 # What the tools replace, as cp treats it: a link's target (the link stays),
@@ -222,9 +230,20 @@ strace -f -o /dev/null -e inject=fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.f
 got=$?
 check "and a stream that cannot be made of it is said ($(cat "$tmp/err"))" \
     eval '[ $got -eq 1 ] && grep -qx "fbshot: to-stdout: Bad file descriptor" "$tmp/err"'
-head -c 3000000 /dev/urandom >long.png
-"$bin/fbshot" -b "$tmp/mips.fb" /dev/stdout 1<>long.png 2>/dev/null
-check "a longer file open as standard output is emptied first" cmp -s long.png "$tmp/want.png"
+for out in /dev/stdout /proc/self/fd/1; do
+    head -c 3000000 /dev/urandom >long.png
+    inode=$(stat -c %i long.png)
+    "$bin/fbshot" -b "$tmp/mips.fb" $out 1<>long.png 2>/dev/null
+    check "a longer file open as standard output, named $out, is emptied and written through" \
+        eval 'cmp -s long.png "$tmp/want.png" && [ "$(stat -c %i long.png)" = "$inode" ]'
+done
+# With standard input closed, what the tools open takes its descriptor 0.
+"$bin/fbshot" -b "$tmp/mips.fb" no-stdin.png <&- 2>/dev/null
+got=$?
+"$bin/fbshot" -b "$tmp/mips.fb" /dev/stdout <&- 2>/dev/null | cat >no-stdin-stdout.png
+piped=${PIPESTATUS[0]}
+check "with standard input closed, a file and a stream are written" \
+    eval '[ $got -eq 0 ] && [ $piped -eq 0 ] && cmp -s no-stdin.png "$tmp/want.png" && cmp -s no-stdin-stdout.png "$tmp/want.png"'
 "$bin/picenc" "$tmp/ours.png" /dev/stdout 2>/dev/null | grep -c '^constexpr std::uint32_t pic' >picenc.count
 check "picenc writes /dev/stdout through" eval '[ -L /dev/stdout ] && [ "$(cat picenc.count)" = 1 ]'
 check "and no temporary file is left" test -z "$(ls -A | grep '^\.')"
@@ -236,6 +255,15 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     nobody "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
     check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
         eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
+    "$bin/fbshot" -b "$tmp/noise.fb" "$tmp/noise.png" 2>/dev/null
+    nobody "$tmp/fbshot" -b "$tmp/noise.fb" shut/screen.png 2>/dev/null
+    check "and a picture of many blocks ($(stat -c %s "$tmp/noise.png") bytes) whole" cmp -s shut/screen.png "$tmp/noise.png"
+    # A file of another owner, in the user's folder: the new one is the
+    # user's, in the old one's group where the user is in it.
+    mkdir mine && chown 65534 mine && cp "$tmp/before/screen.png" mine/screen.png && chown 0:100 mine/screen.png
+    setpriv --reuid=65534 --regid=65534 --groups=100 "$tmp/fbshot" -b "$tmp/mips.fb" mine/screen.png 2>"$tmp/err"
+    check "a file of another owner keeps its group ($(stat -c %u:%g mine/screen.png)): $(cat "$tmp/err")" \
+        eval 'cmp -s mine/screen.png "$tmp/want.png" && [ "$(stat -c %u:%g mine/screen.png)" = 65534:100 ]'
     # The same with a call failing: fault | status | what fbshot says (- for
     # nothing, and the file written)
     while IFS='|' read -r fault status said; do
