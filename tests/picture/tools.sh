@@ -25,6 +25,9 @@ repeat() { perl -e 'while (@ARGV) { print pack("H8", shift) x shift }' "$@"; }
 { repeat ff112233 $words; printf '\x66\x55\x44\xff'; head -c $((words * 4 - 4)) /dev/zero; } >"$tmp/mips.fb"
 # One of both kinds: the lower field all little-endian.
 { repeat ff112233 $words; repeat 665544ff $words; } >"$tmp/mixed.fb"
+# A PC program's (little-endian), and a blank one.
+repeat 665544ff $((2 * words)) >"$tmp/pc.fb"
+head -c $((8 * words)) /dev/zero >"$tmp/blank.fb"
 px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
 
 # fbshot: options | frame | pixel | colour | what it says (a pattern, or - for nothing)
@@ -52,8 +55,11 @@ done <<'TABLE'
 |mips.fb|0,0|112233|big-endian pixel words (a MIPS program's)
 |mips.fb|0,1|5544FF|big-endian pixel words
 -b|mixed.fb|0,0|112233|207360 words are big-endian pixel words (a MIPS program's) and 207360 little-endian
+|pc.fb|0,0|445566|little-endian pixel words (a PC program's)
+|blank.fb|0,0|000000|no pixel words to tell the byte order by
+|mixed.fb|0,0|2211FF|no pixel words to tell the byte order by
 TABLE
-# The byte order of the machine the test runs on decides -n's row above.
+# The byte order of the machine the test runs on decides -n's row above, and the tie's (mixed.fb).
 [ "$(printf '\x01\x00' | od -An -tu2 | tr -d ' ')" = 1 ] || echo "note: -n's row assumes a little-endian PC"
 "$bin/fbshot" -b "$tmp/mips.fb" "$tmp/shot.png" 2>"$tmp/err"
 check "a screen of one kind of program gets no warning" test "$(grep -c warning "$tmp/err")" -eq 0
@@ -61,19 +67,22 @@ check "a screen of one kind of program gets no warning" test "$(grep -c warning 
 head -c 1658880 /dev/urandom >"$tmp/noise.fb"
 "$bin/fbshot" "$tmp/noise.fb" "$tmp/shot.png" 2>"$tmp/err"
 check "a screen of random bytes gets no warning" test "$(grep -c warning "$tmp/err")" -eq 0
-# A MIPS program's screen with N runs of K little-endian words drawn on it
-# (each run followed by one big-endian word): K | N | warned (1) or not (0).
-while IFS='|' read -r k n warned; do
+# A MIPS program's screen with N runs of K little-endian words drawn on it,
+# each run followed by one word (big-endian; white, which tells no order and
+# ends no run; or black, which tells none and ends it): K | N | the word | warned (1) or not (0).
+while IFS='|' read -r k n after warned; do
     [ -n "$k" ] || continue
     # shellcheck disable=SC2046 # the runs are words
-    repeat $(for ((r = 0; r < n; r++)); do echo 665544ff "$k" ff112233 1; done) ff112233 $((2 * words - n * (k + 1))) >"$tmp/drawn.fb"
+    repeat $(for ((r = 0; r < n; r++)); do echo 665544ff "$k" "$after" 1; done) ff112233 $((2 * words - n * (k + 1))) >"$tmp/drawn.fb"
     "$bin/fbshot" "$tmp/drawn.fb" "$tmp/shot.png" 2>"$tmp/err"
-    check "$n runs of $k little-endian words on a MIPS screen: warned $warned" test "$(grep -c warning "$tmp/err")" = "$warned"
+    check "$n runs of $k little-endian words and $after on a MIPS screen: warned $warned" test "$(grep -c warning "$tmp/err")" = "$warned"
 done <<'TABLE'
-1000|1|1
-999|1|0
-8|125|1
-7|200|0
+1000|1|ff112233|1
+999|1|ff112233|0
+8|125|ff112233|1
+7|200|ff112233|0
+4|250|ffffffff|1
+4|250|00000000|0
 TABLE
 head -c 1658879 "$tmp/mips.fb" >"$tmp/short.fb"
 "$bin/fbshot" "$tmp/short.fb" "$tmp/shot.png" 2>"$tmp/err"
