@@ -102,7 +102,9 @@ check "and all of them, end word last ($(stat -c %s "$tmp/ours.words") bytes)" \
 # measured on, made under umask 027 with 8 open files at most (a descriptor
 # kept for each picture would run out): picture | mode | PNG colour type (2
 # RGB, 6 with alpha) | MD5 of its RGBA pixels
-mkdir "$tmp/made" && (umask 027 && ulimit -n 8 && "$bin/mkpictures" "$tmp/made" && "$bin/drawsplash" "$tmp/made/ours.png")
+mkdir "$tmp/made"
+check "mkpictures and drawsplash draw (status 0)" \
+    eval '(umask 027 && ulimit -n 8 && "$bin/mkpictures" "$tmp/made" && "$bin/drawsplash" "$tmp/made/ours.png")'
 while read -r name mode type sum; do
     got="$(stat -c %a "$tmp/made/$name.png") $(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
     check "$name.png: $got" test "$got" = "$mode $type $sum"
