@@ -304,7 +304,9 @@ for stop in TERM INT HUP; do
     done
     pkill -$stop -P $tracer -x fbshot
     wait $tracer 2>/dev/null
-    check "fbshot stopped by SIG$stop leaves no temporary file nor a file" test -z "$(ls -A | grep stopped)"
+    got=$?
+    check "fbshot stopped by SIG$stop leaves no temporary file nor a file, and dies of it ($got)" \
+        eval '[ -z "$(ls -A | grep stopped)" ] && [ $got -eq $((128 + $(kill -l $stop))) ]'
 done
 # Under nohup, SIGHUP stays ignored and the picture is written.
 (trap '' HUP && exec strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" kept.png 2>/dev/null) &
