@@ -30,6 +30,26 @@ repeat 665544ff $((2 * words)) >"$tmp/pc.fb"
 head -c $((8 * words)) /dev/zero >"$tmp/blank.fb"
 px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
 
+# The pictures drawn by program, pixel for pixel those the figures were
+# measured on, made under umask 027 with 8 open files at most (a descriptor
+# kept for each picture would run out): picture | mode | PNG colour type (2
+# RGB, 6 with alpha) | MD5 of its RGBA pixels
+mkdir "$tmp/made"
+check "mkpictures and drawsplash draw (status 0)" \
+    eval '(umask 027 && ulimit -n 8 && "$bin/mkpictures" "$tmp/made" && "$bin/drawsplash" "$tmp/made/ours.png")'
+while read -r name mode type sum; do
+    got="$(stat -c %a "$tmp/made/$name.png") $(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
+    check "$name.png: $got" test "$got" = "$mode $type $sum"
+done <<'TABLE'
+ours 640 2 284262123d7d69fe9b5507620a6d30a2
+noise 640 2 aedd61c457132871ee7f3d33b786e6b0
+gradient 640 2 132f62f898d4721f7e7b5460ba7a7a4c
+logo 640 2 cbd5801589b552403aa906dfae49aee6
+logo-alpha 640 6 a901e6862feeb86dd691fad059c925e4
+photo 640 2 7b6ad976879a6fee8bde168e7f9d8887
+holes 640 6 b8186501091b05037f79305b0c6f6463
+TABLE
+
 # fbshot: options | frame | pixel | colour | what it says (a pattern, or - for nothing)
 while IFS='|' read -r options frame at colour said; do
     [ -n "$frame" ] || continue
@@ -98,25 +118,6 @@ check "picenc --words writes the words big-endian (first word 0x0000e57e)" \
 check "and all of them, end word last ($(stat -c %s "$tmp/ours.words") bytes)" \
     test "$(stat -c %s "$tmp/ours.words")" -eq 20812 -a "$(tail -c 4 "$tmp/ours.words" | od -An -tx1 | tr -d ' ')" = 00000000
 
-# The pictures drawn by program, pixel for pixel those the figures were
-# measured on, made under umask 027 with 8 open files at most (a descriptor
-# kept for each picture would run out): picture | mode | PNG colour type (2
-# RGB, 6 with alpha) | MD5 of its RGBA pixels
-mkdir "$tmp/made"
-check "mkpictures and drawsplash draw (status 0)" \
-    eval '(umask 027 && ulimit -n 8 && "$bin/mkpictures" "$tmp/made" && "$bin/drawsplash" "$tmp/made/ours.png")'
-while read -r name mode type sum; do
-    got="$(stat -c %a "$tmp/made/$name.png") $(od -An -tu1 -j25 -N1 "$tmp/made/$name.png" | tr -d ' ') $(convert "$tmp/made/$name.png" rgba:- | md5sum | cut -c1-32)"
-    check "$name.png: $got" test "$got" = "$mode $type $sum"
-done <<'TABLE'
-ours 640 2 284262123d7d69fe9b5507620a6d30a2
-noise 640 2 aedd61c457132871ee7f3d33b786e6b0
-gradient 640 2 132f62f898d4721f7e7b5460ba7a7a4c
-logo 640 2 cbd5801589b552403aa906dfae49aee6
-logo-alpha 640 6 a901e6862feeb86dd691fad059c925e4
-photo 640 2 7b6ad976879a6fee8bde168e7f9d8887
-holes 640 6 b8186501091b05037f79305b0c6f6463
-TABLE
 
 # paintpic: a picture file painted by the painter, into memory and into the screen.
 "$bin/paintpic" -m "$tmp/ours.words" "$tmp/ours.fb" >"$tmp/said"
