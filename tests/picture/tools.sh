@@ -309,6 +309,19 @@ for stop in TERM INT HUP; do
     check "fbshot stopped by SIG$stop leaves no temporary file nor a file, and dies of it ($got)" \
         eval '[ -z "$(ls -A | grep stopped)" ] && [ $got -eq $((128 + $(kill -l $stop))) ]'
 done
+# mkpictures stopped in its third picture, whose name is shorter than the second's.
+mkdir many
+strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=5 "$bin/mkpictures" many &
+tracer=$!
+for ((i = 0; i < 100; i++)); do
+    [ -n "$(ls -A many | grep '^\.logo')" ] && break
+    sleep 0.05
+done
+pkill -TERM -P $tracer -x mkpictures
+wait $tracer 2>/dev/null
+got=$?
+check "mkpictures stopped in logo.png leaves no temporary file ($got): $(ls -A many | tr '\n' ' ')" \
+    eval '[ -z "$(ls -A many | grep "^\.")" ] && [ ! -e many/logo.png ] && [ $got -eq 143 ]'
 # Under nohup, SIGHUP stays ignored and the picture is written.
 (trap '' HUP && exec strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" kept.png 2>/dev/null) &
 tracer=$!
