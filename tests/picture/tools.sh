@@ -179,6 +179,9 @@ check "the files they would have replaced are as they were" diff -r "$tmp/before
 # the temporary file's open, by its number among the calls of openat
 beside=$(strace -f -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null |
     awk '/openat\(/ { n++ } /\/\.screen\.png\./ { print n; exit }')
+# and the close that follows the flush to the disk, by its number among the closes
+closing() { strace -f -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/close\(/ { n++ } /fsync\(/ { f = 1 } f && /close\(/ { print n; exit }'; }
+closed=$(closing "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png")
 while IFS='|' read -r fault status said after; do
     cp "$tmp/before/screen.png" "$tmp/out/screen.png"
     strace -f -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
@@ -196,6 +199,7 @@ fcntl:error=EBADF|1|^fbshot: $tmp/out/screen.png: Bad file descriptor$|old
 openat:error=ENOSPC:when=$beside|1|^fbshot: $tmp/out/screen.png: No space left on device$|old
 openat:error=EROFS:when=$beside|0||new
 openat:error=EPERM:when=$beside|0||new
+close:error=EIO:when=$closed|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
 TABLE
 
 # What the tools replace, as cp treats it: a link's target (the link stays),
@@ -278,6 +282,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
         eval 'cmp -s mine/screen.png "$tmp/want.png" && [ "$(stat -c %u:%g mine/screen.png)" = 65534:100 ]'
     # The same with a call failing: fault | status | what fbshot says (- for
     # nothing, and the file written)
+    closed=$(closing setpriv --reuid=65534 --regid=65534 --clear-groups "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png)
     while IFS='|' read -r fault status said; do
         cp "$tmp/before/screen.png" shut/screen.png
         strace -f -o /dev/null -e inject="$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
@@ -289,6 +294,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
 write:error=EINTR:when=2|0|-
 write:error=ENOSPC:when=2|1|^fbshot: shut/screen.png: .*No space left on device
 fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
+close:error=EIO:when=$closed|1|^fbshot: shut/screen.png: Input/output error$
 TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
     check "an ordinary user's /dev/stdout is written through" cmp -s nobody-stdout.png "$tmp/want.png"
