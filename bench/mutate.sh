@@ -51,7 +51,7 @@ fi
 work=$(mktemp -d)
 pids=()
 # Each worker is a process group of its own, stopped whole with its builds and tests.
-trap 'for pid in "${pids[@]}"; do kill -- -"$pid" 2>/dev/null; done; wait; rm -rf "$work"' EXIT
+trap 'for pid in "${pids[@]}" $(cat "$work"/timeout-* 2>/dev/null); do kill -- -"$pid" 2>/dev/null; done; wait; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
@@ -149,8 +149,13 @@ limited() {
     shift 2
     (sleep "$limit" && sweep "$tree") 2>/dev/null &
     watchdog=$!
-    (cd "$tree" && timeout -k 5 $((limit + 5)) "$@" >/dev/null 2>&1)
+    # timeout runs in a process group of its own, which stopping the run
+    # stops too (by the pid kept here)
+    (cd "$tree" && exec timeout -k 5 $((limit + 5)) "$@" >/dev/null 2>&1) &
+    echo $! >"$work/timeout-$i"
+    wait $!
     status=$?
+    rm -f "$work/timeout-$i"
     pkill -P "$watchdog" 2>/dev/null; kill "$watchdog" 2>/dev/null
     wait "$watchdog" 2>/dev/null
     sweep "$tree"
