@@ -299,44 +299,39 @@ TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
     check "an ordinary user's /dev/stdout is written through" cmp -s nobody-stdout.png "$tmp/want.png"
 fi
-for stop in TERM INT HUP; do
-    # The tool is held in its flush to the disk, and stopped there; SIGINT
-    # as a terminal's Ctrl-C finds it, not ignored as a background job's.
-    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV' \
-        strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" stopped.png 2>/dev/null &
+# held WHEN GLOB SIGNAL IGNORED COMMAND...: COMMAND held in its WHEN-th
+# flush to the disk (strace delays it), with the signals IGNORED ignored as
+# nohup leaves them, and sent SIGNAL once a temporary file GLOB is there; its
+# status. SIGINT finds it as a terminal's Ctrl-C does, not ignored as a
+# background job's.
+held() {
+    local when=$1 glob=$2 signal=$3 ignored=$4 tracer i
+    shift 4
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+        perl -e '$SIG{INT} = "DEFAULT"; $SIG{$_} = "IGNORE" for split " ", shift; exec @ARGV' "$ignored" \
+        strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when="$when" "$@" 2>/dev/null &
     tracer=$!
     for ((i = 0; i < 100; i++)); do
-        [ -n "$(ls -A | grep '^\.stopped')" ] && break
+        compgen -G "$glob" >/dev/null && break
         sleep 0.05
     done
-    pkill -$stop -P $tracer -x fbshot
+    pkill -"$signal" -P $tracer -x "$(basename "$1")"
     wait $tracer 2>/dev/null
+}
+for stop in TERM INT HUP; do
+    held 1 '.stopped*' $stop '' "$bin/fbshot" -b "$tmp/mips.fb" stopped.png
     got=$?
     check "fbshot stopped by SIG$stop leaves no temporary file nor a file, and dies of it ($got)" \
         eval '[ -z "$(ls -A | grep stopped)" ] && [ $got -eq $((128 + $(kill -l $stop))) ]'
 done
 # mkpictures stopped in its third picture, whose name is shorter than the second's.
 mkdir many
-strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=5 "$bin/mkpictures" many &
-tracer=$!
-for ((i = 0; i < 100; i++)); do
-    [ -n "$(ls -A many | grep '^\.logo')" ] && break
-    sleep 0.05
-done
-pkill -TERM -P $tracer -x mkpictures
-wait $tracer 2>/dev/null
+held 5 'many/.logo*' TERM '' "$bin/mkpictures" many
 got=$?
 check "mkpictures stopped in logo.png leaves no temporary file ($got): $(ls -A many | tr '\n' ' ')" \
     eval '[ -z "$(ls -A many | grep "^\.")" ] && [ ! -e many/logo.png ] && [ $got -eq 143 ]'
 # Under nohup, SIGHUP stays ignored and the picture is written.
-(trap '' HUP && exec strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when=1 "$bin/fbshot" -b "$tmp/mips.fb" kept.png 2>/dev/null) &
-tracer=$!
-for ((i = 0; i < 100; i++)); do
-    [ -n "$(ls -A | grep '^\.kept')" ] && break
-    sleep 0.05
-done
-pkill -HUP -P $tracer -x fbshot
-wait $tracer 2>/dev/null
+held 1 '.kept*' HUP HUP "$bin/fbshot" -b "$tmp/mips.fb" kept.png
 check "fbshot under nohup goes on after SIGHUP" cmp -s kept.png "$tmp/want.png"
 cd "$tmp" || exit 1
 
