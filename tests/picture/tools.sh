@@ -29,6 +29,9 @@ repeat() { perl -e 'while (@ARGV) { print pack("H8", shift) x shift }' "$@"; }
 repeat 665544ff $((2 * words)) >"$tmp/pc.fb"
 head -c $((8 * words)) /dev/zero >"$tmp/blank.fb"
 px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
+# traced STRACE-ARGS...: strace -f, without LeakSanitizer's look for leaks,
+# which cannot stop a program another tracer holds
+traced() { ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f "$@"; }
 
 # The pictures drawn by program, pixel for pixel those the figures were
 # measured on, made under umask 027 with 8 open files at most (a descriptor
@@ -177,14 +180,14 @@ check "the files they would have replaced are as they were" diff -r "$tmp/before
 # write) has the file written in place; a full one fails.
 "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/new.png" 2>/dev/null
 # the temporary file's open, by its number among the calls of openat
-beside=$(strace -f -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null |
+beside=$(traced -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null |
     awk '/openat\(/ { n++ } /\/\.screen\.png\./ { print n; exit }')
 # and the close that follows the flush to the disk, by its number among the closes
-closing() { strace -f -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/close\(/ { n++ } /fsync\(/ { f = 1 } f && /close\(/ { print n; exit }'; }
+closing() { traced -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/close\(/ { n++ } /fsync\(/ { f = 1 } f && /close\(/ { print n; exit }'; }
 closed=$(closing "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png")
 while IFS='|' read -r fault status said after; do
     cp "$tmp/before/screen.png" "$tmp/out/screen.png"
-    strace -f -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
+    traced -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
     got=$?
     [ "$after" = old ] && want=$tmp/before/screen.png || want=$tmp/new.png
     check "fbshot with $fault: status $status, $after file, no temporary file: $(grep -v warning "$tmp/err")" \
@@ -242,7 +245,7 @@ check "a FIFO is written through" eval '[ -p fifo ] && cmp -s from-fifo.png "$tm
 ln -s /proc/self/fd/1 to-stdout
 "$bin/fbshot" -b "$tmp/mips.fb" to-stdout 2>/dev/null | cat >from-stdout.png
 check "an open file of /proc is written through (a pipe here)" eval '[ -L to-stdout ] && cmp -s from-stdout.png "$tmp/want.png"'
-strace -f -o /dev/null -e inject=fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2>"$tmp/err"
+traced -o /dev/null -e inject=fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2>"$tmp/err"
 got=$?
 check "and a stream that cannot be made of it is said ($(cat "$tmp/err"))" \
     eval '[ $got -eq 1 ] && grep -qx "fbshot: to-stdout: Bad file descriptor" "$tmp/err"'
@@ -285,7 +288,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     closed=$(closing setpriv --reuid=65534 --regid=65534 --clear-groups "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png)
     while IFS='|' read -r fault status said; do
         cp "$tmp/before/screen.png" shut/screen.png
-        strace -f -o /dev/null -e inject="$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
+        traced -o /dev/null -e inject="$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
             "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
         got=$?
         check "in place with $fault: status $status, $(cat "$tmp/err")" eval '[ $got -eq $status ] &&
@@ -307,9 +310,8 @@ fi
 held() {
     local when=$1 glob=$2 signal=$3 ignored=$4 tracer i
     shift 4
-    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
-        perl -e '$SIG{INT} = "DEFAULT"; $SIG{$_} = "IGNORE" for split " ", shift; exec @ARGV' "$ignored" \
-        strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when="$when" "$@" 2>/dev/null &
+    perl -e '$SIG{INT} = "DEFAULT"; $SIG{$_} = "IGNORE" for split " ", shift; exec @ARGV' "$ignored" \
+        env ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -o /dev/null -e inject=fsync:delay_enter=500000:when="$when" "$@" 2>/dev/null &
     tracer=$!
     for ((i = 0; i < 100; i++)); do
         compgen -G "$glob" >/dev/null && break
