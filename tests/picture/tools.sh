@@ -156,6 +156,18 @@ $((max * 4 + 1))|1|the picture is larger than the 829441 words
 3|1|ends inside a word
 0|1|holds no picture
 TABLE
+# The words file unreadable part way, and no memory for the frame: fault | what paintpic says
+count() { traced -o /dev/stdout -e trace="$1" "$bin/paintpic" -m "$tmp/ours.words" "$tmp/count.fb" 2>/dev/null | awk "$2"; }
+reading=$(count openat,read '/read\(/ { n++ } /openat\(.*ours\.words/ { f = n } END { print f + 2 }')
+mapping=$(count mmap '/mmap\(/ { n++ } /mmap\(NULL, 1658880,/ { print n; exit }')
+while IFS='|' read -r fault said; do
+    traced -o /dev/null -e inject="$fault" "$bin/paintpic" -m "$tmp/ours.words" "$tmp/failed.fb" >/dev/null 2>"$tmp/err"
+    got=$?
+    check "paintpic with $fault: status 1, $(cat "$tmp/err")" eval '[ $got -eq 1 ] && grep -qx -- "$said" "$tmp/err" && [ ! -e "$tmp/failed.fb" ]'
+done <<TABLE
+read:error=EIO:when=$reading|paintpic: $tmp/ours.words: Input/output error
+mmap:error=ENOMEM:when=$mapping|paintpic: mmap: Cannot allocate memory
+TABLE
 
 # A full disk, or a file size limit: the old file stays as it was, no
 # temporary file is left, and the status says it failed.
