@@ -161,6 +161,7 @@ count() { traced -o /dev/stdout -e trace="$1" "$bin/paintpic" -m "$tmp/ours.word
 reading=$(count openat,read '/read\(/ { n++ } /openat\(.*ours\.words/ { f = n } END { print f + 2 }')
 mapping=$(count mmap '/mmap\(/ { n++ } /mmap\(NULL, 1658880,/ { print n; exit }')
 while IFS='|' read -r fault said; do
+    rm -f "$tmp/failed.fb"
     traced -o /dev/null -e inject="$fault" "$bin/paintpic" -m "$tmp/ours.words" "$tmp/failed.fb" >/dev/null 2>"$tmp/err"
     got=$?
     check "paintpic with $fault: status 1, $(cat "$tmp/err")" eval '[ $got -eq 1 ] && grep -qx -- "$said" "$tmp/err" && [ ! -e "$tmp/failed.fb" ]'
