@@ -128,10 +128,11 @@ check "paintpic -m paints the whole screen" grep -q '5203 words, 414720 pixels p
 "$bin/fbshot" -n "$tmp/ours.fb" "$tmp/ours.shot.png" 2>/dev/null
 check "and the screen is the picture" test "$(compare -metric AE "$tmp/ours.png" "$tmp/ours.shot.png" null: 2>&1)" = 0
 "$bin/picenc" --words "$tmp/made/holes.png" "$tmp/holes.words" >/dev/null
-"$bin/paintpic" -m "$tmp/holes.words" "$tmp/holes.fb" >/dev/null
+"$bin/paintpic" -m "$tmp/holes.words" "$tmp/holes.fb" >"$tmp/said"
 "$bin/fbshot" -n "$tmp/holes.fb" "$tmp/holes.shot.png" 2>/dev/null
 got="$(px "$tmp/holes.shot.png" 0,0) $(px "$tmp/holes.shot.png" 1,0)"
 check "a transparent pixel is left as the screen held it, the next is painted ($got)" test "$got" = "000000 7ACBDA"
+check "a picture of 2 words a pixel is painted whole: $(cat "$tmp/said")" grep -qx 'paintpic: 829440 words, 414720 pixels painted' "$tmp/said"
 if "$top/tools/sim/simrx" -c 2>/dev/null; then
     mkdir -p "$tmp/root/tmp" && cp "$tmp/ours.words" "$tmp/root/tmp/"
     "$top/tools/sim/simrx" -r "$tmp/root" "$bin/paintpic" /tmp/ours.words
