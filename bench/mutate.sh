@@ -82,7 +82,15 @@ tests() {
         splash/*) echo "native:paint_test,encode_test,splash_e2e,pic_in_sync" ;;
         verdump/*) echo "native:verdump_test,verdump_e2e asan:verdump_test" ;; # the sanitizer sees a store past a table
         tools/picture/drawsplash.cpp | tools/picture/mkpictures.cpp) echo "native:tool_options,picenc_errors" ;;
-        tools/picture/paintpic.cpp | tools/sim/fbshot.cpp) echo "native:tool_options" ;;
+        tools/picture/paintpic.cpp)
+            # The cost meter's build (the receiver's), the PC's, or both.
+            case $(awk -v n="$2" '/^#if defined\(PAINTPIC_FOR_METER\)/ { at = "meter" } /^#if !defined\(PAINTPIC_FOR_METER\)/ { at = "pc" }
+                /^#else/ { at = at == "meter" ? "pc" : "meter" } /^#endif/ { at = "" } NR == n { print at; exit }' "$top/$1") in
+                meter) echo "receiver:target_cost" ;;
+                pc) echo "native:tool_options" ;;
+                *) echo "native:tool_options receiver:target_cost" ;;
+            esac ;;
+        tools/sim/fbshot.cpp) echo "native:tool_options" ;;
         tools/picture/picenc.cpp) echo "native:picenc_errors,pic_in_sync,tool_options" ;;
         tools/picture/*) echo "native:encode_test,picenc_errors,pic_in_sync,tool_options" ;;
         tools/sim/*) echo "native:encode_test,tool_options" ;;

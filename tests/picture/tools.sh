@@ -133,6 +133,13 @@ check "and the screen is the picture" test "$(compare -metric AE "$tmp/ours.png"
 got="$(px "$tmp/holes.shot.png" 0,0) $(px "$tmp/holes.shot.png" 1,0)"
 check "a transparent pixel is left as the screen held it, the next is painted ($got)" test "$got" = "000000 7ACBDA"
 check "a picture of 2 words a pixel is painted whole: $(cat "$tmp/said")" grep -qx 'paintpic: 829440 words, 414720 pixels painted' "$tmp/said"
+# A picture of a single skip run (one transparent pixel) is still painted as one that has them.
+convert -size 720x576 xc:red -alpha set -fill none -draw 'color 0,0 point' PNG32:"$tmp/one-skip.png"
+"$bin/picenc" --words "$tmp/one-skip.png" "$tmp/one-skip.words" >/dev/null
+"$bin/paintpic" -m "$tmp/one-skip.words" "$tmp/one-skip.fb" >/dev/null
+"$bin/fbshot" -n "$tmp/one-skip.fb" "$tmp/one-skip.shot.png" 2>/dev/null
+got="$(px "$tmp/one-skip.shot.png" 0,0) $(px "$tmp/one-skip.shot.png" 1,0)"
+check "so is a picture of one skip run ($got)" test "$got" = "000000 FF0000"
 if "$top/tools/sim/simrx" -c 2>/dev/null; then
     mkdir -p "$tmp/root/tmp" && cp "$tmp/ours.words" "$tmp/root/tmp/"
     "$top/tools/sim/simrx" -r "$tmp/root" "$bin/paintpic" /tmp/ours.words
