@@ -80,6 +80,11 @@ if "$picenc" --max-bytes 20812 "$tmp/good.png" "$tmp/big.cpp" >/dev/null 2>"$tmp
 else
     echo "FAILED: --max-bytes: $(cat "$tmp/err")"; failed=$((failed + 1))
 fi
+if ! "$picenc" --max-bytes 1 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" && grep -q "more than --max-bytes 1;" "$tmp/err"; then
+    echo "ok: --max-bytes takes the smallest number, 1"
+else
+    echo "FAILED: --max-bytes 1: $(cat "$tmp/err")"; failed=$((failed + 1))
+fi
 if "$picenc" --max-bytes 9223372036854775807 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
     echo "ok: --max-bytes takes the largest number it can hold"
 else
