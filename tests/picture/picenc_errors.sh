@@ -30,6 +30,18 @@ for size in 720x1 1x576 721x576 720x577; do
     convert -size $size xc:red PNG24:"$tmp/$size.png"
     refuses "a picture of $size, wrong in one dimension" "$tmp/$size.png" "the picture is $size, the screen is 720x576"
 done
+convert -size 720x576 xc:'rgba(255,0,0,0.5)' PNG32:"$tmp/all-half.png"
+refuses "a picture all partly transparent" "$tmp/all-half.png" "png: 414720 pixels are partly transparent"
+# One half-red pixel (alpha 127) on black.
+convert -size 720x576 xc:black -fill 'rgba(255,0,0,0.5)' -draw 'color 0,0 point' PNG32:"$tmp/one-half.png"
+refuses "a picture with one partly transparent pixel" "$tmp/one-half.png" "png: 1 pixels are partly transparent"
+# Blended over 102050: (255 * 127 + 0x10 * 128 + 127) / 255 = 0x87, and so on.
+if "$picenc" --words --background 102050 "$tmp/one-half.png" "$tmp/one-half.words" >/dev/null &&
+    od -An -tx1 "$tmp/one-half.words" | tr -d ' \n' | grep -q ff871028; then
+    echo "ok: a partly transparent pixel is blended over the --background colour (871028)"
+else
+    echo "FAILED: the blend over 102050: $(od -An -tx1 "$tmp/one-half.words" | tr -d '\n')"; failed=$((failed + 1))
+fi
 "$mkpictures" "$tmp"
 refuses "a picture with partly transparent pixels" "$tmp/logo-alpha.png" \
     "2256 pixels are partly transparent, .* give --background RRGGBB"
@@ -79,6 +91,11 @@ if "$picenc" --max-bytes 20812 "$tmp/good.png" "$tmp/big.cpp" >/dev/null 2>"$tmp
     echo "ok: a picture of exactly --max-bytes is taken, one byte over is refused with its size"
 else
     echo "FAILED: --max-bytes: $(cat "$tmp/err")"; failed=$((failed + 1))
+fi
+if "$picenc" --max-bytes 65536 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
+    echo "ok: --max-bytes takes a number above 16 bits"
+else
+    echo "FAILED: --max-bytes 65536 refused"; failed=$((failed + 1))
 fi
 if ! "$picenc" --max-bytes 1 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" && grep -q "more than --max-bytes 1;" "$tmp/err"; then
     echo "ok: --max-bytes takes the smallest number, 1"
