@@ -85,12 +85,22 @@ else
     echo "FAILED: --help"; failed=$((failed + 1))
 fi
 # --max-bytes at the picture's own size and one below it.
-if "$picenc" --max-bytes 20812 "$tmp/good.png" "$tmp/big.cpp" >/dev/null 2>"$tmp/err" &&
+if "$picenc" --max-bytes 20812 "$tmp/good.png" "$tmp/big.cpp" >"$tmp/said" 2>"$tmp/err" &&
     ! "$picenc" --max-bytes 20811 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" &&
-    grep -q "needs 20812 bytes in splash, more than --max-bytes 20811" "$tmp/err"; then
+    grep -q "needs 20812 bytes in splash, more than --max-bytes 20811" "$tmp/err" &&
+    grep -qF -- "-blur 0x3 -posterize 8" "$tmp/err"; then
     echo "ok: a picture of exactly --max-bytes is taken, one byte over is refused with its size"
 else
     echo "FAILED: --max-bytes: $(cat "$tmp/err")"; failed=$((failed + 1))
+fi
+# What picenc says of a picture, a whole line: of ours, and of one pixel blended.
+"$picenc" --background 102050 "$tmp/one-half.png" "$tmp/big.cpp" >>"$tmp/said"
+if [ "$(cat "$tmp/said")" = "$tmp/good.png: 5203 words, 20812 bytes in splash; 2601 tokens: 2601 runs (0 skip runs), 0 literals
+$tmp/one-half.png: 5 words, 20 bytes in splash; 2 tokens: 1 runs (0 skip runs), 1 literals; 1 partly transparent pixels blended over 102050" ] &&
+    [ "$(tail -c 1 "$tmp/said" | od -An -tx1 | tr -d ' ')" = 0a ]; then
+    echo "ok: picenc says what it made, a line a picture"
+else
+    echo "FAILED: picenc says: $(cat "$tmp/said")"; failed=$((failed + 1))
 fi
 if "$picenc" --max-bytes 65536 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
     echo "ok: --max-bytes takes a number above 16 bits"

@@ -385,6 +385,7 @@ drawsplash $tmp/none/ours.png|1|^drawsplash: .*$tmp/none/ours.png
 fbshot -b $tmp/mips.fb|2|^usage: fbshot
 fbshot -b $tmp/mips.fb $tmp/shot.png $tmp/more.png|2|^usage: fbshot
 fbshot -x $tmp/mips.fb $tmp/shot.png|2|^usage: fbshot
+fbshot -b -s|2|^usage: fbshot
 fbshot -b $tmp/none.fb $tmp/shot.png|1|^fbshot: $tmp/none.fb: No such file or directory$
 fbshot -b $tmp/mips.fb $tmp/none/shot.png|1|^fbshot: .*$tmp/none/shot.png
 paintpic|2|^usage: paintpic PICTURE.words
