@@ -102,26 +102,23 @@ $tmp/one-half.png: 5 words, 20 bytes in splash; 2 tokens: 1 runs (0 skip runs), 
 else
     echo "FAILED: picenc says: $(cat "$tmp/said")"; failed=$((failed + 1))
 fi
-if "$picenc" --max-bytes 65536 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
-    echo "ok: --max-bytes takes a number above 16 bits"
-else
-    echo "FAILED: --max-bytes 65536 refused"; failed=$((failed + 1))
-fi
-if ! "$picenc" --max-bytes 1 "$tmp/good.png" "$tmp/big.cpp" 2>"$tmp/err" && grep -q "more than --max-bytes 1;" "$tmp/err"; then
-    echo "ok: --max-bytes takes the smallest number, 1"
-else
-    echo "FAILED: --max-bytes 1: $(cat "$tmp/err")"; failed=$((failed + 1))
-fi
-if "$picenc" --max-bytes 9223372036854775807 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
-    echo "ok: --max-bytes takes the largest number it can hold"
-else
-    echo "FAILED: --max-bytes 9223372036854775807 refused"; failed=$((failed + 1))
-fi
-if "$picenc" --background FfA0a0 "$tmp/good.png" "$tmp/big.cpp" >/dev/null; then
-    echo "ok: --background takes hexadecimal digits of either case"
-else
-    echo "FAILED: --background FfA0a0 refused"; failed=$((failed + 1))
-fi
+# takes ARGS|STATUS|MESSAGE: picenc ARGS on our picture ends with STATUS,
+# saying MESSAGE (- for none looked for).
+while IFS='|' read -r args want message; do
+    # shellcheck disable=SC2086 # the arguments are words
+    "$picenc" $args "$tmp/good.png" "$tmp/big.cpp" >/dev/null 2>"$tmp/err"
+    status=$?
+    if [ $status -eq "$want" ] && { [ "$message" = - ] || grep -qF -- "$message" "$tmp/err"; }; then
+        echo "ok: picenc $args: status $status"
+    else
+        echo "FAILED: picenc $args: status $status, $(cat "$tmp/err")"; failed=$((failed + 1))
+    fi
+done <<TABLE
+--max-bytes 65536|0|-
+--max-bytes 1|1|more than --max-bytes 1;
+--max-bytes 9223372036854775807|0|-
+--background FfA0a0|0|-
+TABLE
 
 # The generated source names the paths it was made from, quoted for the shell.
 mkdir -p "$tmp/a folder"
