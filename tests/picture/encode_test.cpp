@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <png.h>
 #include <random>
 #include <unistd.h>
@@ -287,6 +288,13 @@ TEST(Screenshot, FieldsWovenAndByteOrderAsAsked)
     EXPECT_EQ(big.pixels[1], (rgba{0, 0, 0, 0xFF}));
     const picture little = screen_picture(fb, byte_order::little);
     EXPECT_EQ(little.pixels[0], (rgba{0, 0xFF, 0xFF, 0xFF}));
+    // The whole word, its top byte too, as the header says.
+    const std::uint8_t word[] = {0x11, 0x22, 0x33, 0x44};
+    EXPECT_EQ(load_word(word, byte_order::big), 0x11223344u);
+    EXPECT_EQ(load_word(word, byte_order::little), 0x44332211u);
+    std::uint32_t stored;
+    std::memcpy(&stored, word, 4);
+    EXPECT_EQ(load_word(word, byte_order::native), stored);
 }
 
 // The byte order told from the pixel words' top byte 0xFF: big where the
@@ -303,6 +311,16 @@ TEST(Screenshot, ByteOrderToldByTheTopByte)
     for (std::size_t i = 0; i < fb_bytes; i += 4)
         fb[i + 3] = 0xFF, fb[i] = i % 8 == 0 ? 0xFF : 0x10; // blue 0xFF in half the words
     EXPECT_EQ(guess_order(fb), byte_order::little);
+    for (std::size_t i = 0; i < fb_bytes; i += 4)
+        fb[i] = 0xFF, fb[i + 3] = i % 8 == 0 ? 0xFF : 0x10; // and big-endian, blue 0xFF in half
+    EXPECT_EQ(guess_order(fb), byte_order::big);
+    // A program's run is counted whole; bytes short of a word at the end are no word.
+    std::vector<std::uint8_t> run(36);
+    for (std::size_t i = 0; i < run.size(); i += 4)
+        run[i] = 0xFF, run[i + 1] = 0x40;
+    EXPECT_EQ(count_drawn({run.data(), 35}).big, 8u);
+    EXPECT_EQ(count_orders({run.data(), 35}).big, 8u);
+    EXPECT_EQ(count_drawn({run.data(), 28}).big, 0u);
 }
 
 } // namespace

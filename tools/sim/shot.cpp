@@ -8,10 +8,10 @@
 std::uint32_t load_word(const std::uint8_t* bytes, byte_order order)
 {
     if (order == byte_order::native)
-        order = std::endian::native == std::endian::big ? byte_order::big : byte_order::little;
-    if (order == byte_order::big)
-        return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
-    return std::uint32_t{bytes[3]} << 24 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[0];
+        order = std::endian::native == std::endian::little ? byte_order::little : byte_order::big;
+    if (order == byte_order::little)
+        return std::uint32_t{bytes[3]} << 24 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[0];
+    return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
 order_counts count_orders(std::span<const std::uint8_t> fb)
