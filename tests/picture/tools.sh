@@ -311,6 +311,28 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     "$bin/fbshot" -b "$tmp/noise.fb" "$tmp/noise.png" 2>/dev/null
     nobody "$tmp/fbshot" -b "$tmp/noise.fb" shut/screen.png 2>/dev/null
     check "and a picture of many blocks ($(stat -c %s "$tmp/noise.png") bytes) whole" cmp -s shut/screen.png "$tmp/noise.png"
+    # And a file one byte past 64 KiB, whose last block is that byte: picenc's
+    # source of K white dots, its name padded to make the size (picenc names
+    # its output in it).
+    dots() { perl -e 'my ($k) = @ARGV; my @p = ("\0\0\0") x (720 * 576);
+        $p[int($_ / 360) * 1440 + $_ % 360 * 2] = "\xff\xff\xff" for 0 .. $k - 1;
+        print "P6 720 576 255\n", @p' "$1" | convert ppm:- PNG24:"$tmp/dots.png"; }
+    size() { dots "$1" && "$bin/picenc" "$tmp/dots.png" "$2" >/dev/null && stat -c %s "$2"; }
+    s0=$(size 0 shut/t.cpp) s1=$(size 1000 shut/t.cpp)
+    k=$(((65537 - s0) * 1000 / (s1 - s0)))
+    while s=$(size $k shut/t.cpp) && [ "$s" -gt 65537 ]; do k=$((k - 1)); done
+    name=shut/t$(printf '%*s' $((65537 - s)) '' | tr ' ' x).cpp
+    size $k "$name" >/dev/null && mv "$name" "$tmp/dots.cpp" && cp "$tmp/before/screen.png" "$name" && chown 65534 "$name"
+    cp "$bin/picenc" "$tmp/picenc" && nobody "$tmp/picenc" "$tmp/dots.png" "$name" >/dev/null 2>"$tmp/err"
+    check "and one of $(stat -c %s "$tmp/dots.cpp") bytes whole: $(cat "$tmp/err")" cmp -s "$name" "$tmp/dots.cpp"
+    rm -f shut/t*.cpp
+    # One picture after another, with 8 open files at most.
+    mkdir shut/made && chmod 755 shut/made && cp "$bin/mkpictures" "$tmp/mkpictures"
+    made="noise gradient logo logo-alpha photo holes"
+    for n in $made; do cp "$tmp/before/screen.png" shut/made/$n.png && chown 65534 shut/made/$n.png; done
+    (exec 3>&- && ulimit -n 8 && nobody "$tmp/mkpictures" shut/made) >/dev/null 2>"$tmp/err"
+    all_made() { for n in $made; do cmp -s "$tmp/made/$n.png" shut/made/$n.png || return 1; done; }
+    check "mkpictures writes its pictures in place, with 8 open files at most: $(cat "$tmp/err")" all_made
     # A file of another owner, in the user's folder: the new one is the
     # user's, in the old one's group where the user is in it.
     mkdir mine && chown 65534 mine && cp "$tmp/before/screen.png" mine/screen.png && chown 0:100 mine/screen.png
@@ -329,6 +351,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
             if [ "$said" = - ]; then [ ! -s "$tmp/err" ] && cmp -s shut/screen.png "$tmp/want.png"; else grep -q -- "$said" "$tmp/err"; fi'
     done <<TABLE
 write:error=EINTR:when=2|0|-
+write:error=ENOSPC:when=1|1|^fbshot: shut/screen.png: .*No space left on device
 write:error=ENOSPC:when=2|1|^fbshot: shut/screen.png: .*No space left on device
 fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
 close:error=EIO:when=$closed|1|^fbshot: shut/screen.png: Input/output error$
