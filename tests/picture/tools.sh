@@ -213,9 +213,10 @@ check "the files they would have replaced are as they were" diff -r "$tmp/before
 # A folder that refuses the temporary file (read-only, or not the user's to
 # write) has the file written in place; a full one fails.
 "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/new.png" 2>/dev/null
-# the temporary file's open, by its number among the calls of openat
-beside=$(traced -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null |
-    awk '/openat\(/ { n++ } /\/\.screen\.png\./ { print n; exit }')
+# the temporary file's open and the folder's, by their numbers among the calls of openat
+opens=$(traced -o /dev/stdout -e trace=openat "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>/dev/null)
+beside=$(awk '/openat\(/ { n++ } /\/\.screen\.png\./ { print n; exit }' <<<"$opens")
+folder=$(awk '/openat\(/ { n++ } /O_DIRECTORY/ { print n; exit }' <<<"$opens")
 # and the close that follows the flush to the disk, by its number among the closes
 closing() { traced -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/close\(/ { n++ } /fsync\(/ { f = 1 } f && /close\(/ { print n; exit }'; }
 closed=$(closing "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png")
@@ -232,6 +233,7 @@ fsync:error=EIO:when=1|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
 rename,renameat,renameat2:error=EXDEV|1|^fbshot: $tmp/out/screen.png: Invalid cross-device link$|old
 fsync:error=EIO:when=2|1|^fbshot: $tmp/out/: Input/output error$|new
 fsync:error=EINVAL:when=2|0||new
+openat:error=EMFILE:when=$folder|1|^fbshot: $tmp/out/: Too many open files$|new
 fcntl:error=EBADF|1|^fbshot: $tmp/out/screen.png: Bad file descriptor$|old
 openat:error=ENOSPC:when=$beside|1|^fbshot: $tmp/out/screen.png: No space left on device$|old
 openat:error=EROFS:when=$beside|0||new
@@ -256,18 +258,21 @@ check "the file keeps its mode ($(stat -c %a real.png))" test "$(stat -c %a real
 # file that gets the picture, or "refused" (no file gets it)
 while IFS='|' read -r made path file; do
     rm -rf links && mkdir -p links/sub && (cd links && eval "$made")
+    inode=$(stat -c %i "links/$file" 2>/dev/null)
     "$bin/fbshot" -b "$tmp/mips.fb" "links/$path" 2>"$tmp/err"
     got=$?
     if [ "$file" = refused ]; then
         check "$path, $made: refused: $(cat "$tmp/err")" eval '[ $got -eq 1 ] && grep -q "links/$path: Too many levels of symbolic links" "$tmp/err" &&
             [ -z "$(find links -type f -size +0)" ]'
     else
-        check "$path, $made: $file gets the picture, the link stays" eval 'cmp -s "links/$file" "$tmp/want.png" && [ -L "links/$path" ]'
+        check "$path, $made: $file is replaced by the picture, the link stays" eval 'cmp -s "links/$file" "$tmp/want.png" &&
+            [ "$(stat -c %i "links/$file")" != "$inode" ] && [ -L "links/$path" ]'
     fi
 done <<'TABLE'
 ln -s ../real.png sub/link.png; : >real.png|sub/link.png|real.png
 ln -s "$PWD/real.png" sub/link.png; : >real.png|sub/link.png|real.png
 ln -s link2.png link.png; ln -s sub/real.png link2.png; : >sub/real.png|link.png|sub/real.png
+ln -s sub/longer-name.png link.png; ln -s r.png sub/longer-name.png; : >sub/r.png|link.png|sub/r.png
 for i in $(seq 40); do ln -s l$i l$((i - 1)); done; : >l40|l0|l40
 for i in $(seq 41); do ln -s l$i l$((i - 1)); done; : >l41|l0|refused
 ln -s b a; ln -s a b|a|refused
