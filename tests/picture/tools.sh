@@ -209,7 +209,8 @@ for run in "picenc $tmp/ours.png $tmp/out/pic_data.cpp" "fbshot -b $tmp/noise.fb
 done
 check "the files they would have replaced are as they were" diff -r "$tmp/before" "$tmp/out"
 # The calls that make a replacement lasting, failing (strace's fault
-# injection): fault | status | what fbshot says | the file after, old or new.
+# injection): faults (a word each) | status | what fbshot says | the file
+# after, old or new.
 # A folder that refuses the temporary file (read-only, or not the user's to
 # write) has the file written in place; a full one fails.
 "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/new.png" 2>/dev/null
@@ -222,7 +223,8 @@ closing() { traced -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/
 closed=$(closing "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png")
 while IFS='|' read -r fault status said after; do
     cp "$tmp/before/screen.png" "$tmp/out/screen.png"
-    traced -o /dev/null -e inject="$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
+    # shellcheck disable=SC2046 # one injection a word
+    traced -o /dev/null $(printf -- '-e inject=%s ' $fault) "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
     got=$?
     [ "$after" = old ] && want=$tmp/before/screen.png || want=$tmp/new.png
     check "fbshot with $fault: status $status, $after file, no temporary file: $(grep -v warning "$tmp/err")" \
@@ -239,6 +241,7 @@ openat:error=ENOSPC:when=$beside|1|^fbshot: $tmp/out/screen.png: No space left o
 openat:error=EROFS:when=$beside|0||new
 openat:error=EPERM:when=$beside|0||new
 close:error=EIO:when=$closed|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
+fsync:error=EIO:when=1 close:error=EBADF:when=$closed|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
 TABLE
 
 # What the tools replace, as cp treats it: a link's target (the link stays),
@@ -309,7 +312,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
     # a copy the user can reach, wherever the build is
     cp "$bin/fbshot" "$tmp/fbshot" && chmod 755 "$tmp" "$tmp/out" "$tmp/fbshot"
-    mkdir shut && cp "$tmp/before/screen.png" shut/screen.png && chown 65534 shut/screen.png && chmod 755 shut
+    mkdir shut && head -c 100000 "$tmp/noise.fb" >shut/screen.png && chown 65534 shut/screen.png && chmod 755 shut
     nobody "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
     check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
         eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
@@ -359,6 +362,7 @@ write:error=EINTR:when=2|0|-
 write:error=ENOSPC:when=1|1|^fbshot: shut/screen.png: .*No space left on device
 write:error=ENOSPC:when=2|1|^fbshot: shut/screen.png: .*No space left on device
 fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
+lseek:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
 close:error=EIO:when=$closed|1|^fbshot: shut/screen.png: Input/output error$
 TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
