@@ -347,12 +347,16 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     setpriv --reuid=65534 --regid=65534 --groups=100 "$tmp/fbshot" -b "$tmp/mips.fb" mine/screen.png 2>"$tmp/err"
     check "a file of another owner keeps its group ($(stat -c %u:%g mine/screen.png)): $(cat "$tmp/err")" \
         eval 'cmp -s mine/screen.png "$tmp/want.png" && [ "$(stat -c %u:%g mine/screen.png)" = 65534:100 ]'
-    # The same with a call failing: fault | status | what fbshot says (- for
-    # nothing, and the file written)
+    # The same with calls failing: faults (a word each) | status | what
+    # fbshot says (- for nothing, and the file written)
     closed=$(closing setpriv --reuid=65534 --regid=65534 --clear-groups "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png)
+    # the file's own open, the last
+    opened=$(traced -o /dev/stdout -e trace=openat setpriv --reuid=65534 --regid=65534 --clear-groups \
+        "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>/dev/null | grep -c 'openat(')
     while IFS='|' read -r fault status said; do
         cp "$tmp/before/screen.png" shut/screen.png
-        traced -o /dev/null -e inject="$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
+        # shellcheck disable=SC2046 # one injection a word
+        traced -o /dev/null $(printf -- '-e inject=%s ' $fault) setpriv --reuid=65534 --regid=65534 --clear-groups \
             "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
         got=$?
         check "in place with $fault: status $status, $(cat "$tmp/err")" eval '[ $got -eq $status ] &&
@@ -363,6 +367,8 @@ write:error=ENOSPC:when=1|1|^fbshot: shut/screen.png: .*No space left on device
 write:error=ENOSPC:when=2|1|^fbshot: shut/screen.png: .*No space left on device
 fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
 lseek:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
+openat:error=ETXTBSY:when=$opened|1|^fbshot: shut/screen.png: .*Text file busy
+fsync:error=EIO close:error=EBADF:when=$closed|1|^fbshot: shut/screen.png: .*Input/output error
 close:error=EIO:when=$closed|1|^fbshot: shut/screen.png: Input/output error$
 TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
