@@ -117,15 +117,17 @@ targets() {
 }
 
 # The mutants, numbered; with -r, those the last run's survivors are (found
-# by file, operator and text, wherever the line has moved to).
+# by file, operator and text, wherever the line has moved to, the Nth of a
+# text in a file for its Nth: $work/nth.tsv keeps each one's N).
 files=$(cd "$top" && git ls-files -- "$@" | grep -E '\.(cpp|hpp)$' | sort)
 (cd "$top" && perl bench/mutants.pl $files) | awk '{ print NR "\t" $0 }' >"$work/mutants.tsv"
 if [ $mode = survivors ]; then
     # Those listed as equivalent need no second run.
-    awk -F'\t' 'FNR == 1 { f++ }
+    awk -F'\t' -v nth="$work/nth.tsv" 'FNR == 1 { f++ }
         f == 1 { if ($0 !~ /^#/) eq[$1 "\t" $2 "\t" $3] = 1; next }
-        f == 2 { if ($2 == "survived" && !(($3 "\t" $5 "\t" $6) in eq)) s[$3 "\t" $5 "\t" $6] = 1; next }
-        ($2 "\t" $4 "\t" $5) in s' "$top/bench/mutation-equivalent.txt" "$cache/last.tsv" "$work/mutants.tsv" >"$work/survivors.tsv"
+        f == 2 { k = $3 "\t" $5 "\t" $6; n = ++seen[k]; if ($2 == "survived" && !(k in eq)) s[k "\t" n] = 1; next }
+        { k = $2 "\t" $4 "\t" $5; n = ++now[k]; if ((k "\t" n) in s) { print; print $1 "\t" n > nth } }' \
+        "$top/bench/mutation-equivalent.txt" "$cache/last.tsv" "$work/mutants.tsv" >"$work/survivors.tsv"
     mv "$work/survivors.tsv" "$work/mutants.tsv"
 fi
 total=$(wc -l <"$work/mutants.tsv")
@@ -259,11 +261,12 @@ if [ $mode != score ]; then
     pids=()
     : >>"$work/results-0.tsv"
     if [ $mode = survivors ]; then
-        # The new verdicts in place of the old, by file, operator and text.
+        # The new verdicts in place of the old, by file, operator, text and N.
         cat "$work"/results-*.tsv >"$work/results.tsv"
-        awk -F'\t' -v OFS='\t' 'FILENAME == ARGV[1] { v[$3 "\t" $5 "\t" $6] = $2; next }
-            { k = $3 "\t" $5 "\t" $6; if (k in v) $2 = v[k]; print }' \
-            "$work/results.tsv" "$cache/last.tsv" >"$work/merged.tsv"
+        awk -F'\t' -v OFS='\t' 'FILENAME == ARGV[1] { n[$1] = $2; next }
+            FILENAME == ARGV[2] { v[$3 "\t" $5 "\t" $6 "\t" n[$1]] = $2; next }
+            { k = $3 "\t" $5 "\t" $6; k = k "\t" ++seen[k]; if (k in v) $2 = v[k]; print }' \
+            "$work/nth.tsv" "$work/results.tsv" "$cache/last.tsv" >"$work/merged.tsv"
         sort -t $'\t' -k3,3 -k1,1n "$work/merged.tsv" >"$cache/last.tsv.new"
     else
         # This run's files anew; the other files' verdicts stay as they were.
