@@ -33,6 +33,13 @@ px() { convert "$1" -format "%[hex:p{$2}]" info:; } # px PNG X,Y: RRGGBB
 # traced STRACE-ARGS...: strace -f, without LeakSanitizer's look for leaks,
 # which cannot stop a program another tracer holds
 traced() { ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f "$@"; }
+# faulted FAULTS COMMAND...: COMMAND traced with each of FAULTS (a word each) injected
+faulted() {
+    local faults=$1
+    shift
+    # shellcheck disable=SC2046 # one injection a word
+    traced -o /dev/null $(printf -- '-e inject=%s ' $faults) "$@"
+}
 
 # The pictures drawn by program, pixel for pixel those the figures were
 # measured on, made under umask 027 with 8 open files at most (a descriptor
@@ -183,7 +190,7 @@ reading=$(count openat,read '/read\(/ { n++ } /openat\(.*ours\.words/ { f = n } 
 mapping=$(count mmap '/mmap\(/ { n++ } /mmap\(NULL, 1658880,/ { print n; exit }')
 while IFS='|' read -r fault said; do
     rm -f "$tmp/failed.fb"
-    traced -o /dev/null -e inject="$fault" "$bin/paintpic" -m "$tmp/ours.words" "$tmp/failed.fb" >/dev/null 2>"$tmp/err"
+    faulted "$fault" "$bin/paintpic" -m "$tmp/ours.words" "$tmp/failed.fb" >/dev/null 2>"$tmp/err"
     got=$?
     check "paintpic with $fault: status 1, $(cat "$tmp/err")" eval '[ $got -eq 1 ] && grep -qx -- "$said" "$tmp/err" && [ ! -e "$tmp/failed.fb" ]'
 done <<TABLE
@@ -223,8 +230,7 @@ closing() { traced -o /dev/stdout -e trace=fsync,close "$@" 2>/dev/null | awk '/
 closed=$(closing "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png")
 while IFS='|' read -r fault status said after; do
     cp "$tmp/before/screen.png" "$tmp/out/screen.png"
-    # shellcheck disable=SC2046 # one injection a word
-    traced -o /dev/null $(printf -- '-e inject=%s ' $fault) "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
+    faulted "$fault" "$bin/fbshot" -b "$tmp/mixed.fb" "$tmp/out/screen.png" 2>"$tmp/err"
     got=$?
     [ "$after" = old ] && want=$tmp/before/screen.png || want=$tmp/new.png
     check "fbshot with $fault: status $status, $after file, no temporary file: $(grep -v warning "$tmp/err")" \
@@ -287,7 +293,7 @@ check "a FIFO is written through" eval '[ -p fifo ] && cmp -s from-fifo.png "$tm
 ln -s /proc/self/fd/1 to-stdout
 "$bin/fbshot" -b "$tmp/mips.fb" to-stdout 2>/dev/null | cat >from-stdout.png
 check "an open file of /proc is written through (a pipe here)" eval '[ -L to-stdout ] && cmp -s from-stdout.png "$tmp/want.png"'
-traced -o /dev/null -e inject=fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2>"$tmp/err"
+faulted fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2>"$tmp/err"
 got=$?
 check "and a stream that cannot be made of it is said ($(cat "$tmp/err"))" \
     eval '[ $got -eq 1 ] && grep -qx "fbshot: to-stdout: Bad file descriptor" "$tmp/err"'
@@ -355,8 +361,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
         "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>/dev/null | grep -c 'openat(')
     while IFS='|' read -r fault status said; do
         cp "$tmp/before/screen.png" shut/screen.png
-        # shellcheck disable=SC2046 # one injection a word
-        traced -o /dev/null $(printf -- '-e inject=%s ' $fault) setpriv --reuid=65534 --regid=65534 --clear-groups \
+        faulted "$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
             "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
         got=$?
         check "in place with $fault: status $status, $(cat "$tmp/err")" eval '[ $got -eq $status ] &&
