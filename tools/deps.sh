@@ -9,7 +9,7 @@ packages=(
     libpng-dev googletest libgtest-dev libbenchmark-dev
     g++-mips-linux-gnu qemu-user
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck
-    strace imagemagick musl-dev
+    strace imagemagick musl-dev attr acl
     # sources from Debian's archive, and what unpacks them
     dpkg-dev xz-utils bzip2
     # the emulated receiver: its kernel, and the machine that boots it

@@ -241,7 +241,7 @@ fsync:error=EIO:when=1|1|^fbshot: $tmp/out/screen.png: Input/output error$|old
 rename,renameat,renameat2:error=EXDEV|1|^fbshot: $tmp/out/screen.png: Invalid cross-device link$|old
 fsync:error=EIO:when=2|1|^fbshot: $tmp/out/: Input/output error$|new
 fsync:error=EINVAL:when=2|0||new
-openat:error=EMFILE:when=$folder|1|^fbshot: $tmp/out/: Too many open files$|new
+openat:error=EMFILE:when=$folder|0||new
 fcntl:error=EBADF|1|^fbshot: $tmp/out/screen.png: Bad file descriptor$|old
 openat:error=ENOSPC:when=$beside|1|^fbshot: $tmp/out/screen.png: No space left on device$|old
 openat:error=EROFS:when=$beside|0||new
@@ -286,6 +286,35 @@ for i in $(seq 40); do ln -s l$i l$((i - 1)); done; : >l40|l0|l40
 for i in $(seq 41); do ln -s l$i l$((i - 1)); done; : >l41|l0|refused
 ln -s b a; ln -s a b|a|refused
 TABLE
+# A file of two names is written in place, so that both show the picture;
+# and one stopped while its bytes go in is whole all the same.
+"$bin/fbshot" -b "$tmp/noise.fb" "$tmp/noise.png" 2>/dev/null
+cp "$tmp/noise.png" one.png && ln one.png two.png
+"$bin/fbshot" -b "$tmp/mips.fb" one.png 2>/dev/null
+check "a file of two names is written in place: both show the picture" \
+    eval 'cmp -s two.png "$tmp/want.png" && [ "$(stat -c %i one.png)" = "$(stat -c %i two.png)" ]'
+second=$(traced -o /dev/stdout -e trace=openat,write "$bin/fbshot" -b "$tmp/noise.fb" one.png 2>/dev/null |
+    awk '/^[0-9]+ +write\(/ { n++ } /openat\(.*"one\.png", O_WRONLY\|O_CLOEXEC\)/ { print n + 2; exit }')
+cp "$tmp/want.png" one.png
+faulted write:signal=TERM:when=$second "$bin/fbshot" -b "$tmp/noise.fb" one.png 2>/dev/null
+got=$?
+check "SIGTERM in its second block's write: the picture is written whole, then the tool dies of it ($got)" \
+    eval '[ $got -eq 143 ] && cmp -s two.png "$tmp/noise.png"'
+# Its extended attributes (its ACL among them) go with a replaced file; one
+# the file system refuses is dropped, and said.
+cp "$tmp/before/screen.png" marked.png
+if setfattr -n user.mark -v kept marked.png 2>/dev/null && setfacl -m u:65534:r marked.png 2>/dev/null; then
+    "$bin/fbshot" -b "$tmp/mips.fb" marked.png 2>"$tmp/err"
+    check "a file's extended attributes and ACL are kept: $(cat "$tmp/err")" eval '[ ! -s "$tmp/err" ] &&
+        [ "$(getfattr --only-values -n user.mark marked.png)" = kept ] && getfacl -cn marked.png | grep -qx "user:65534:r--"'
+    faulted fsetxattr:error=EOPNOTSUPP "$bin/fbshot" -b "$tmp/noise.fb" marked.png 2>"$tmp/err"
+    got=$?
+    check "one the file system refuses is dropped and said, the picture written (status $got)" eval '[ $got -eq 0 ] &&
+        grep -qx "fbshot: marked.png: the attribute user.mark was dropped: Operation not supported" "$tmp/err" &&
+        cmp -s marked.png "$tmp/noise.png"'
+else
+    echo "skipped: this file system keeps no extended attributes or ACLs ($tmp)"
+fi
 mkfifo fifo && { cat fifo >from-fifo.png & }
 "$bin/fbshot" -b "$tmp/mips.fb" fifo 2>/dev/null
 wait
@@ -297,6 +326,13 @@ faulted fcntl:error=EBADF "$bin/fbshot" -b "$tmp/mips.fb" to-stdout >/dev/null 2
 got=$?
 check "and a stream that cannot be made of it is said ($(cat "$tmp/err"))" \
     eval '[ $got -eq 1 ] && grep -qx "fbshot: to-stdout: Bad file descriptor" "$tmp/err"'
+# The tool's own standard output, named by /dev/fd at any hop, is written
+# from where its caller stands: what the caller wrote before and after stays.
+ln -s /dev/fd/1 to-fd
+for out in /dev/fd/1 to-fd; do
+    { echo header; "$bin/fbshot" -b "$tmp/mips.fb" $out; echo footer; } >framed 2>/dev/null
+    check "$out: the caller's output before and after the picture stays" cmp -s framed <(echo header; cat "$tmp/want.png"; echo footer)
+done
 for out in /dev/stdout /proc/self/fd/1; do
     head -c 3000000 /dev/urandom >long.png
     inode=$(stat -c %i long.png)
@@ -322,7 +358,6 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     nobody "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
     check "a file one may write in a folder one may not is written in place: $(cat "$tmp/err")" \
         eval 'cmp -s shut/screen.png "$tmp/want.png" && [ -z "$(ls -A shut | grep -v "^screen.png$")" ]'
-    "$bin/fbshot" -b "$tmp/noise.fb" "$tmp/noise.png" 2>/dev/null
     nobody "$tmp/fbshot" -b "$tmp/noise.fb" shut/screen.png 2>/dev/null
     check "and a picture of many blocks ($(stat -c %s "$tmp/noise.png") bytes) whole" cmp -s shut/screen.png "$tmp/noise.png"
     # And a file one byte past 64 KiB, whose last block is that byte: picenc's
@@ -353,19 +388,47 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     setpriv --reuid=65534 --regid=65534 --groups=100 "$tmp/fbshot" -b "$tmp/mips.fb" mine/screen.png 2>"$tmp/err"
     check "a file of another owner keeps its group ($(stat -c %u:%g mine/screen.png)): $(cat "$tmp/err")" \
         eval 'cmp -s mine/screen.png "$tmp/want.png" && [ "$(stat -c %u:%g mine/screen.png)" = 65534:100 ]'
+    # Its setuid and setgid bits are kept, though a write by a user clears them.
+    cp "$tmp/before/screen.png" mine/suid.png && chown 65534:65534 mine/suid.png && chmod 6750 mine/suid.png
+    nobody "$tmp/fbshot" -b "$tmp/mips.fb" mine/suid.png 2>"$tmp/err"
+    check "a file's setuid and setgid bits are kept ($(stat -c %a mine/suid.png))" test "$(stat -c %a mine/suid.png)" = 6750
+    # A folder one may write but not read (-wx): the file is replaced, and
+    # only the folder's sync is skipped.
+    mkdir wx && cp "$tmp/before/screen.png" wx/screen.png && chown 65534 wx wx/screen.png && chmod 300 wx
+    nobody "$tmp/fbshot" -b "$tmp/mips.fb" wx/screen.png 2>"$tmp/err"
+    got=$?
+    chmod 755 wx
+    check "in a folder of mode -wx the file is replaced, status 0 ($got): $(cat "$tmp/err")" \
+        eval '[ $got -eq 0 ] && cmp -s wx/screen.png "$tmp/want.png"'
+    # In place on a full disk: refused before a byte of the old file is touched.
+    mkdir full
+    if mount -t tmpfs -o size=64k,mode=755 rxfull full 2>/dev/null; then
+        head -c 20000 /dev/urandom >full/screen.png && chown 65534 full/screen.png && cp full/screen.png "$tmp/full.before"
+        nobody "$tmp/fbshot" -b "$tmp/noise.fb" full/screen.png 2>"$tmp/err"
+        got=$?
+        cmp -s full/screen.png "$tmp/full.before"
+        kept=$?
+        umount full
+        check "in place on a full disk: status 1, the old file as it was ($kept): $(cat "$tmp/err")" \
+            eval '[ $got -eq 1 ] && [ $kept -eq 0 ] && grep -qx "fbshot: full/screen.png: No space left on device" "$tmp/err"'
+    else
+        echo "skipped: no small file system can be mounted here for a full disk"
+    fi
     # The same with calls failing: faults (a word each) | status | what
-    # fbshot says (- for nothing, and the file written)
+    # fbshot says (- for nothing, and the file written) | old where the old
+    # file must stay as it was
     closed=$(closing setpriv --reuid=65534 --regid=65534 --clear-groups "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png)
     # the file's own open, the last
     opened=$(traced -o /dev/stdout -e trace=openat setpriv --reuid=65534 --regid=65534 --clear-groups \
         "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>/dev/null | grep -c 'openat(')
-    while IFS='|' read -r fault status said; do
+    while IFS='|' read -r fault status said after; do
         cp "$tmp/before/screen.png" shut/screen.png
         faulted "$fault" setpriv --reuid=65534 --regid=65534 --clear-groups \
             "$tmp/fbshot" -b "$tmp/mips.fb" shut/screen.png 2>"$tmp/err"
         got=$?
         check "in place with $fault: status $status, $(cat "$tmp/err")" eval '[ $got -eq $status ] &&
-            if [ "$said" = - ]; then [ ! -s "$tmp/err" ] && cmp -s shut/screen.png "$tmp/want.png"; else grep -q -- "$said" "$tmp/err"; fi'
+            if [ "$said" = - ]; then [ ! -s "$tmp/err" ] && cmp -s shut/screen.png "$tmp/want.png"; else grep -q -- "$said" "$tmp/err"; fi &&
+            { [ "$after" != old ] || cmp -s shut/screen.png "$tmp/before/screen.png"; }'
     done <<TABLE
 write:error=EINTR:when=2|0|-
 write:error=ENOSPC:when=1|1|^fbshot: shut/screen.png: .*No space left on device
@@ -374,6 +437,7 @@ fsync:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
 lseek:error=EIO|1|^fbshot: shut/screen.png: .*Input/output error
 openat:error=ETXTBSY:when=$opened|1|^fbshot: shut/screen.png: .*Text file busy
 fsync:error=EIO close:error=EBADF:when=$closed|1|^fbshot: shut/screen.png: .*Input/output error
+fallocate:error=ENOSPC|1|^fbshot: shut/screen.png: No space left on device$|old
 close:error=EIO:when=$closed|1|^fbshot: shut/screen.png: Input/output error$
 TABLE
     nobody bash -c '"$1" -b "$2" /dev/stdout 2>/dev/null | cat' sh "$tmp/fbshot" "$tmp/mips.fb" >nobody-stdout.png
