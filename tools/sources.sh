@@ -226,8 +226,12 @@ sweep_stale() {
             cwd=$(readlink "$p/cwd" 2>/dev/null) || continue
             [[ $cwd == "$folder" || $cwd == "$folder"/* ]] && kill -KILL "${p#/proc/}" 2>/dev/null
         done
-        say "removing what a killed build left: $folder"
-        rm -rf "$folder"
+        # Another user's leftover may not be ours to remove: it is left, and said.
+        if rm -rf "$folder" 2>/dev/null; then
+            say "removed what a killed build left: $folder"
+        else
+            say "cannot remove what a killed build left, $folder (not yours to remove); building beside it"
+        fi
         exec 8>&-
     done
 }
@@ -300,15 +304,17 @@ if [ ! -d "$dir/prefix" ]; then
         trap 'stop_children $$; exit 143' TERM
         trap 'stop_children $$; exit 129' HUP
         set +e
-        set -m # the build in a process group of its own
+        set -m # the build, and its watcher, each in a process group of its own
         (set -e; "$recipe") 9>&- &
         build=$!
-        set +m
-        # Killed outright (SIGKILL), this script runs no trap: a watcher then
-        # stops the build's processes and removes its folder.
-        (trap '' INT HUP; while kill -0 $$ 2>/dev/null; do sleep 1; done
+        # Killed outright (SIGKILL), alone or with its whole process group
+        # (timeout, a CI's end), this script runs no trap: the watcher,
+        # outside that group, then stops the build's processes and removes
+        # its folder.
+        (trap '' INT HUP; while kill -0 $$ 2>/dev/null; do sleep 0.5; done
             kill -KILL -- -$build 2>/dev/null; rm -rf "$work") 9>&- </dev/null >/dev/null 2>&1 &
         watcher=$!
+        set +m
         wait $build
         built=$?
         kill $watcher 2>/dev/null

@@ -3,7 +3,8 @@
 # way, or killed outright, leaves nothing behind, and a later build removes
 # what builds killed with their watcher left; two builds of one entry at once make it once
 # (the second waits for the first) and both print it; it is whole, and no
-# temporary folder is left; a later call finds it without building.
+# temporary folder is left; a later call finds it without building; a
+# leftover of another user's is left as it is, and the build goes on.
 #   tests/release/cache.sh
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,7 +17,7 @@ sources() { RX_CACHE=$cache bash "$top/tools/sources.sh" musl; }
 RX_CACHE=$cache bash "$top/tools/sources.sh" musl >/dev/null 2>"$cache/stopped.err" &
 stopped=$!
 for ((i = 0; i < 600; i++)); do
-    grep -q 'building musl' "$cache/stopped.err" && break
+    grep -q 'building musl' "$cache/stopped.err" 2>/dev/null && break
     sleep 0.1
 done
 kill $stopped
@@ -25,26 +26,29 @@ check "a stopped build ends as a program stopped by SIGTERM does (status $?)" te
 left=$(cd "$cache" && ls -d musl-* .musl-* 2>/dev/null | grep -v "\.lock$")
 check "and leaves no entry and no temporary folder (${left:-nothing})" test -z "$left"
 
-# Killed outright, no trap runs: its watcher stops the build's processes
-# and removes its folder within seconds.
+# Killed outright, alone or with its whole process group (as timeout and a
+# CI's end kill), no trap runs: its watcher stops the build's processes and
+# removes its folder within seconds.
 working() { for p in /proc/[0-9]*; do readlink "$p/cwd"; done 2>/dev/null | grep -c "^$cache/"; }
-RX_CACHE=$cache bash "$top/tools/sources.sh" musl >/dev/null 2>"$cache/killed.err" &
-killed=$!
-for ((i = 0; i < 600; i++)); do
-    grep -q 'building musl' "$cache/killed.err" && [ "$(working)" -gt 0 ] && break
-    sleep 0.1
+for target in '$killed' '-- -$killed'; do
+    RX_CACHE=$cache setsid bash "$top/tools/sources.sh" musl >/dev/null 2>"$cache/killed.err" &
+    killed=$!
+    for ((i = 0; i < 600; i++)); do
+        grep -q 'building musl' "$cache/killed.err" && [ "$(working)" -gt 0 ] && break
+        sleep 0.1
+    done
+    sleep 3 # well into the compiler's work
+    entry=$(cd "$cache" && ls -d .musl-* | sed 's/^\.//; s/\.[^.]*$//')
+    eval "kill -KILL $target"
+    wait $killed 2>/dev/null
+    # The watcher looks twice a second; the build itself would take longer.
+    for ((i = 0; i < 40; i++)); do
+        [ "$(working)" -eq 0 ] && [ -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    check "a build killed outright (kill -KILL $target) leaves no process ($(working) working in the cache)" test "$(working)" -eq 0
+    check "and no temporary folder" test -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)"
 done
-sleep 3 # well into the compiler's work
-entry=$(cd "$cache" && ls -d .musl-* | sed 's/^\.//; s/\.[^.]*$//')
-kill -KILL $killed
-wait $killed 2>/dev/null
-# The watcher looks every second; the build itself would take longer.
-for ((i = 0; i < 40; i++)); do
-    [ "$(working)" -eq 0 ] && [ -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)" ] && break
-    sleep 0.1
-done
-check "a build killed outright leaves no process ($(working) working in the cache)" test "$(working)" -eq 0
-check "and no temporary folder" test -z "$(cd "$cache" && ls -d .musl-* 2>/dev/null)"
 
 # What builds killed with their watcher left: the next build removes the
 # folders whose entry's lock nobody holds, and leaves a build under way.
@@ -71,4 +75,27 @@ check "what killed builds left is gone, a build under way is not" \
 kill $holder
 sources >"$cache/third.out" 2>"$cache/third.err"
 check "a later call finds it without building" test "$(cat "$cache/third.out")" = "$prefix" -a ! -s "$cache/third.err"
+
+# A shared cache where another user's killed build left a folder this user
+# may not remove: that is said once, and the build goes on beside it.
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    shared=$(mktemp -d) && chmod 755 "$shared" && mkdir -m 777 "$shared/cache" && cp "$top/tools/sources.sh" "$shared/"
+    trap 'rm -rf "$cache" "$shared"' EXIT
+    left=$shared/cache/.musl-1-0.DDDDDD
+    mkdir -p "$left/in" && : >"$left/in/file"
+    setpriv --reuid=65534 --regid=65534 --clear-groups env RX_CACHE="$shared/cache" bash "$shared/sources.sh" musl \
+        >/dev/null 2>"$shared/err" &
+    user=$!
+    for ((i = 0; i < 600; i++)); do
+        grep -q "building musl" "$shared/err" 2>/dev/null && break
+        kill -0 $user 2>/dev/null || break
+        sleep 0.1
+    done
+    kill $user 2>/dev/null
+    wait $user
+    check "another user's leftover is said once and left, and the build goes on: $(head -3 "$shared/err")" eval '
+        [ "$(grep -c . "$shared/err")" -eq 2 ] && [ -d "$left/in" ] &&
+        grep -qx "sources: cannot remove what a killed build left, $left (not yours to remove); building beside it" "$shared/err" &&
+        grep -q "^sources: building musl" "$shared/err"'
+fi
 finish
