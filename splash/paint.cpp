@@ -261,7 +261,7 @@ static std::size_t paint(std::span<const std::uint32_t> picture, std::span<pixel
             const std::uint32_t n = c - pic_run;
             if (words < 2 || n > left)
                 break;
-            if (t[1] != pic_skip)
+            if (!skips || t[1] != pic_skip)
                 fill_pixels(d, t[1], n);
             d += n;
             t += 2;

@@ -12,5 +12,5 @@
 // Returns the number of pixels the painted tokens covered. may_skip false
 // is for a picture known to hold no skip run (the embedded one is known at
 // build time): its runs' colours are then stored without a test, and a
-// skip run would be painted in the skip colour.
+// skip run, short or long, would be painted in the skip colour.
 std::size_t pic_paint(std::span<const std::uint32_t> picture, std::span<pixel_t> screen, bool may_skip = true);

@@ -128,10 +128,9 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                 picture.insert(picture.end(), {pic_run + n, k == run ? count_like : pic_skip});
             }
             picture.insert(picture.end(), {1002, red, 0});
-            // Without skip runs, also painted as a picture known to hold none.
+            // Also painted as a picture known to hold no skip run, where a
+            // skip run of any length is painted in the skip colour.
             for (const bool may_skip : {true, false}) {
-                if (!may_skip && k == skip_run)
-                    continue;
                 for (const std::size_t room : {std::size_t{fb_words}, std::size_t{n} + 5}) {
                     std::vector<pixel_t> screen(room, old);
                     ASSERT_EQ(pic_paint(picture, screen, may_skip), n + 5) << "kind " << k << ", length " << n;
@@ -140,7 +139,10 @@ TEST(Paint, EveryShortLengthPaintsExactlyItsPixels)
                         if (i < 3 || (i >= n + 3 && i < n + 5))
                             want = red;
                         else if (i < n + 3)
-                            want = k == run ? count_like : k == literal ? 0xFF000000 | std::uint32_t(i - 3) : old;
+                            want = k == run       ? count_like
+                                   : k == literal ? 0xFF000000 | std::uint32_t(i - 3)
+                                   : may_skip     ? old
+                                                  : pic_skip;
                         ASSERT_EQ(screen[i], want) << "kind " << k << ", length " << n << ", pixel " << i;
                     }
                 }
