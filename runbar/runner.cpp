@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <sched.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 int fb0 = -1;
@@ -117,12 +118,15 @@ void complete_bar()
         vbar(x, prog_y1, prog_y2, prog_fg);
 }
 
-// The two messages in pieces: printf's formatting would bring its float code.
+// The two messages in pieces (printf's formatting would bring its float
+// code), put out in one write, so that nothing another writer puts on the
+// same standard error falls between them.
 static void say(const char* before, const char* text, const char* after)
 {
-    fputs(before, stderr);
-    fputs(text, stderr);
-    fputs(after, stderr);
+    iovec pieces[] = {{const_cast<char*>(before), strlen(before)},
+                      {const_cast<char*>(text), strlen(text)},
+                      {const_cast<char*>(after), strlen(after)}};
+    (void)writev(STDERR_FILENO, pieces, 3);
 }
 
 int runbar_main(int argc, char** argv)

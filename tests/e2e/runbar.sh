@@ -14,6 +14,11 @@ sim "$prog" >"$root/out" 2>"$root/err"
 check "no argument exits 1" test $? -eq 1
 check "usage message" test "$(cat "$root/err")" = "usage: runbar command"
 check "usage leaves the screen untouched" cmp -s "$fb" <(head -c 1658880 /dev/zero)
+# In one write, so that another writer's output cannot fall inside it.
+if [ "$endian" = little ] && command -v strace >/dev/null; then
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 sim /usr/bin/strace -o /tmp/usage.trace -e trace=write,writev /opt/bin/runbar 2>/dev/null
+    check "the usage message is one write" test "$(grep -c -E '^writev?\(2,' "$root/tmp/usage.trace")" -eq 1
+fi
 # The name it is started by is the one the usage gives (rxtools, the
 # three in one, takes its program from that name: not there).
 if [ "$(basename "$(realpath "$prog")")" = runbar ]; then
