@@ -92,7 +92,7 @@ is the program it is started as (one copy of the C library instead of
 three):
 
     chmod 755 /var/bin/rxtools
-    cd /var/bin && ln -s rxtools runbar && ln -s rxtools splash && ln -s rxtools verdump
+    cd /var/bin && ln -sf rxtools runbar && ln -sf rxtools splash && ln -sf rxtools verdump
 ")
   endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/../package/README.receiver.in ${CMAKE_BINARY_DIR}/README.receiver @ONLY)

@@ -1,7 +1,8 @@
 # The receiver package: a tarball of the three stripped MIPS programs of the
 # release (static on musl, MIPS32 release 1) in bin/, the one-program build
 # with its links in libexec/rxtools/, and the README for the box and musl's
-# COPYRIGHT in share/doc/rxtools/.
+# COPYRIGHT in share/doc/rxtools/; the install's manifest lists every file
+# it makes, the links too.
 set -eu
 cd "$(dirname "$0")/../.."
 cmake --preset receiver >/dev/null
@@ -38,5 +39,16 @@ for prog in runbar splash verdump rxtools; do
     readelf -l "$f" | grep -q INTERP && { echo "FAILED: $prog needs a program interpreter"; status=1; }
     readelf -S "$f" | grep -q '\.symtab' && { echo "FAILED: $prog is not stripped"; status=1; }
 done
+# The box README's lines that make the links hold when run twice.
+lines=$(grep -E '^    cd /var/bin && ln ' "$doc/README" | sed "s|/var/bin|$tmp/box|")
+mkdir "$tmp/box"
+[ -n "$lines" ] && (eval "$lines") && (eval "$lines") && [ "$(readlink "$tmp/box/verdump")" = rxtools ] ||
+    { echo "FAILED: the box README's links cannot be made twice: $lines"; status=1; }
+# Every file the install makes is in its manifest, the links too, so that a
+# packager's uninstall removes them all.
+DESTDIR=$tmp/inst cmake --install build/receiver >/dev/null
+made=$(cd "$tmp/inst" && find . -type f -o -type l | sed 's|^\.||' | sort)
+listed=$(sort build/receiver/install_manifest.txt)
+[ "$made" = "$listed" ] || { echo "FAILED: install_manifest.txt lists $(echo $listed), the install made $(echo $made)"; status=1; }
 [ $status -eq 0 ] && echo "package: $tarball holds share/doc/rxtools/{README,COPYRIGHT.musl}, bin/runbar, bin/splash, bin/verdump and libexec/rxtools/rxtools with its three links (static on musl, MIPS32 release 1, stripped)"
 exit $status
