@@ -16,6 +16,9 @@ namespace {
 
 std::string reason(const std::string& path) { return path + ": " + strerror(errno); }
 
+// A warning: the tool goes on.
+void warn(const std::string& what) { fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str()); }
+
 std::string folder_of(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -192,6 +195,8 @@ void new_file::keep_attributes(int fd) const
     if (fchown(fd, old_.st_uid, old_.st_gid) != 0)
         (void)fchown(fd, static_cast<uid_t>(-1), old_.st_gid);
     const ssize_t listed = listxattr(target_.c_str(), nullptr, 0);
+    if (listed < 0 && errno != ENOTSUP) // a file system without them has none to keep
+        warn(path_ + ": its extended attributes were dropped: " + strerror(errno));
     std::string names(listed > 0 ? std::size_t(listed) : 0, '\0');
     const ssize_t got = listed > 0 ? listxattr(target_.c_str(), names.data(), names.size()) : 0;
     for (std::size_t at = 0; got > 0 && at < std::size_t(got); at += strlen(names.c_str() + at) + 1) {
@@ -200,8 +205,7 @@ void new_file::keep_attributes(int fd) const
         std::string value(size > 0 ? std::size_t(size) : 0, '\0');
         if (size < 0 || getxattr(target_.c_str(), name, value.data(), value.size()) != size ||
             fsetxattr(fd, name, value.data(), value.size(), 0) != 0)
-            fprintf(stderr, "%s: %s: the attribute %s was dropped: %s\n", program_invocation_short_name, path_.c_str(),
-                    name, strerror(errno));
+            warn(path_ + ": the attribute " + name + " was dropped: " + strerror(errno));
     }
     (void)fchmod(fd, old_.st_mode & 07777);
 }
